@@ -1,0 +1,49 @@
+# Thin wrapper over CMake; see README.md.
+#   make            build (preset "default", into build/)
+#   make check      build and run every test (under fakeroot when not root)
+#   make check-asan the same with AddressSanitizer and UBSan (build-asan/)
+#   make demo       build, create the demo cluster and run qv_cspec on it
+#   make bench      build and run the benchmarks
+#   make install    install into $(DESTDIR)$(PREFIX)
+
+PREFIX ?= /usr/local
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+CTEST_ARGS ?=
+# Creating character special files needs CAP_MKNOD; fakeroot fakes it.
+AS_ROOT := $(if $(filter 0,$(shell id -u)),,fakeroot --)
+
+.PHONY: all build check check-asan demo bench fuzz install clean
+
+all: build
+
+build/build.ninja:
+	cmake --preset default
+
+build: build/build.ninja
+	cmake --build build -j $(JOBS)
+
+check: build
+	cd build && $(AS_ROOT) ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
+
+build-asan/build.ninja:
+	cmake --preset asan
+
+check-asan: build-asan/build.ninja
+	cmake --build build-asan -j $(JOBS)
+	cd build-asan && $(AS_ROOT) ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
+
+demo: build
+	$(AS_ROOT) sh examples/demo.sh build
+
+bench: build/build.ninja
+	cmake --build build -j $(JOBS) --target benchmarks
+	$(AS_ROOT) sh bench/run.sh build
+
+fuzz:
+	sh fuzz/run.sh $(or $(FUZZ_SECONDS),30)
+
+install: build
+	DESTDIR=$(DESTDIR) cmake --install build --prefix $(PREFIX)
+
+clean:
+	rm -rf build build-asan build-debug build-release build-fuzz

@@ -1,0 +1,85 @@
+#include "platform/os/os.h"
+
+#include <errno.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "gtest/gtest.h"
+
+namespace {
+
+class OsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/os_test.XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    root_ = tmpl;
+    setenv(RUDED_ROOT_ENV, root_.c_str(), 1);
+  }
+  void TearDown() override {
+    unsetenv(RUDED_ROOT_ENV);
+    std::filesystem::remove_all(root_);
+  }
+  std::string root_;
+};
+
+TEST_F(OsTest, MapsAbsolutePathsUnderTheRootOnly) {
+  EXPECT_EQ(platform::MapPath("/etc/nodename"), root_ + "/etc/nodename");
+  EXPECT_EQ(platform::MapPath(".tmpdev12"), ".tmpdev12");
+  EXPECT_EQ(platform::MapPath(""), "");
+  setenv(RUDED_ROOT_ENV, (root_ + "//").c_str(), 1);
+  EXPECT_EQ(platform::MapPath("/a"), root_ + "/a");
+  setenv(RUDED_ROOT_ENV, "", 1);
+  EXPECT_EQ(platform::MapPath("/etc/nodename"), "/etc/nodename");
+  setenv(RUDED_ROOT_ENV, "/", 1);
+  EXPECT_EQ(platform::MapPath("/etc/nodename"), "/etc/nodename");
+  unsetenv(RUDED_ROOT_ENV);
+  EXPECT_EQ(platform::MapPath("/etc/nodename"), "/etc/nodename");
+}
+
+TEST_F(OsTest, NodeNameIsTheFirstLineOfEtcNodename) {
+  svr4_utsname u;
+  ASSERT_EQ(nuname(&u), 0);
+  std::string host = u.nodename;  // no etc/nodename yet: the host's name
+  EXPECT_FALSE(host.empty());
+
+  std::filesystem::create_directories(root_ + "/etc");
+  std::ofstream(root_ + "/etc/nodename") << "nodeA\nsecond line\n";
+  ASSERT_EQ(nuname(&u), 0);
+  EXPECT_STREQ(u.nodename, "nodeA");
+  EXPECT_EQ(platform::NodeName(), "nodeA");
+
+  std::ofstream(root_ + "/etc/nodename") << std::string(300, 'n');
+  ASSERT_EQ(platform::uname(&u), 0);
+  EXPECT_EQ(std::string(u.nodename), std::string(SVR4_SYS_NMLN - 1, 'n'));
+  EXPECT_EQ(nuname(nullptr), -1);
+}
+
+TEST_F(OsTest, DeviceNumbersSurviveTheTripThroughLinux) {
+  // Major 35 in bits 22-31, bus 7, controller 5, SCSI bus 3, target 15.
+  const uint32_t dev = (35u << 22) | (7u << 19) | (5u << 16) | (3u << 14) |
+                       (15u << 4);
+  EXPECT_EQ(platform::FromLinuxDev(platform::ToLinuxDev(dev)), dev);
+  EXPECT_EQ(platform::FromLinuxDev(platform::ToLinuxDev(0xFFFFFFFFu)),
+            0xFFFFFFFFu);
+
+  ASSERT_EQ(_xmknod(XMKNOD_VER, "/node", S_IFCHR | 0400, dev), 0)
+      << strerror(errno);
+  struct stat st;
+  ASSERT_EQ(_xstat(XSTAT_VER, "/node", &st), 0);
+  EXPECT_TRUE(S_ISCHR(st.st_mode));
+  EXPECT_EQ(st.st_rdev, dev);
+  EXPECT_EQ(st.st_mode & 07777, 0400u);
+  EXPECT_TRUE(std::filesystem::exists(root_ + "/node"));
+
+  EXPECT_EQ(_xstat(XSTAT_VER, "/missing", &st), -1);
+  EXPECT_EQ(errno, ENOENT);
+  EXPECT_EQ(_xmknod(1, "/other", S_IFCHR | 0400, dev), -1);
+  EXPECT_EQ(errno, EINVAL);
+}
+
+}  // namespace

@@ -1,0 +1,68 @@
+// The SCSI I/O service stand-in: the calls of the old platform's SCSI I/O
+// library, served from a simulated shared-bus fabric.
+//
+// A machine whose root is <cluster>/<machine> finds its hardware described
+// in <cluster>/fabric and the vendor-specific areas written so far in
+// <cluster>/fabric.state.  Without a fabric there is no SCSI hardware.
+// Every call returns a negative number on failure with errno set.
+
+#ifndef RUDED_PLATFORM_SCSI_IO_H_
+#define RUDED_PLATFORM_SCSI_IO_H_
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define IO_INQUIRY_LENGTH 36
+#define IO_PROCESSOR_INQUIRY_LENGTH 56
+#define IO_VENDOR_AREA_OFFSET 36
+#define IO_VENDOR_AREA_LENGTH 20
+
+// The pass-through request: a six-byte CDB with a data-in transfer.  The
+// fields stand in the order the driver expects; pointers are native width.
+typedef struct ScsiCommand {
+  unsigned char cdb[12];  // bytes 0-5: the CDB; 6-11 not set
+  unsigned char* data;    // data-in buffer
+  uint32_t length;        // data length: the CDB's allocation length
+} ScsiCommand;
+
+typedef struct ScsiRequest {
+  unsigned char* sense;  // SenseData
+  uint32_t cdb_length;   // 6
+  ScsiCommand* command;
+  uint32_t mode;  // handed through from the caller
+  unsigned char reserved[56];
+} ScsiRequest;
+
+// The request code of the pass-through.
+extern int libio_magic;
+
+// Opens the character special node at path (its device number addresses a
+// SCSI target).  A descriptor >= 0, or -1 with errno: ENXIO when this
+// machine has no adapter at that bus and controller or no such SCSI bus,
+// ENODEV when no device answers at the target.
+int IO_Open(const char* path, int flags);
+int IO_Close(int fd);
+
+// Standard INQUIRY data (36 bytes) of the device.
+int IO_Inquiry(int fd, unsigned char* buffer);
+// INQUIRY data (56 bytes) of a processor device; bytes 36-55 are its
+// vendor-specific area.
+int IO_GetProcessorInquiry(int fd, unsigned char* buffer);
+// The host adapter that owns the node reports these length (20) bytes as
+// bytes 36-55 of its INQUIRY data from now on, to every initiator.
+int IO_SetInitiatorInquiry(int fd, int length, unsigned char* data);
+// Device number of this host adapter's own address on the node's bus.
+uint32_t IO_GetInitiatorNode(int fd);
+
+// Stands in for ioctl(fd, request, request_block) on a simulated device:
+// request must be libio_magic and request_block a ScsiRequest.
+int IO_PassThrough(int fd, int request, void* request_block);
+
+#ifdef __cplusplus
+}  // extern "C"
+#endif
+
+#endif  // RUDED_PLATFORM_SCSI_IO_H_
