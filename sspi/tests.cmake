@@ -1,0 +1,1 @@
+# Tests of libsspi; filled in below as the modules gain them.
