@@ -1,0 +1,89 @@
+// The SCSI I/O service of one simulated machine: the C calls of io.h
+// served from the cluster's fabric and state.
+//
+// A Service is made for one machine root <cluster>/<machine>: the machine is
+// the root's last component, the fabric <cluster>/fabric, the state
+// <cluster>/fabric.state.  The fabric is read once, when the service is
+// made.  No root, or no fabric: there is no hardware and every Open fails
+// with ENXIO.  A fabric that cannot be read or parsed is reported once on
+// standard error ("<path>:<line>: <what>") and every Open fails with EIO.
+//
+// Open resolves a node's device number to a device and hands out a real
+// descriptor (a duplicate of the open fabric file) that the service maps to
+// that device until Close.  The other calls take such a descriptor; any
+// other descriptor gives EBADF.  Every call returns -1 (or, for
+// InitiatorNode, 0xFFFFFFFF) with errno set on failure.
+
+#ifndef RUDED_PLATFORM_SCSI_SERVICE_H_
+#define RUDED_PLATFORM_SCSI_SERVICE_H_
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/scsi/fabric.h"
+#include "platform/scsi/io.h"
+#include "platform/scsi/state.h"
+#include "platform/scsi/unique_fd.h"
+
+namespace scsi {
+
+class Service {
+ public:
+  // root: the machine root without a trailing slash; "" for none.
+  explicit Service(const std::string& root);
+  Service(const Service&) = delete;
+  Service& operator=(const Service&) = delete;
+
+  const std::string& machine() const { return machine_; }
+
+  int Open(const char* path);
+  int Close(int fd);
+  int Inquiry(int fd, unsigned char* buffer);
+  int ProcessorInquiry(int fd, unsigned char* buffer);
+  int SetInitiatorInquiry(int fd, int length, const unsigned char* data);
+  uint32_t InitiatorNode(int fd);
+  // REQUIRES: request_block is null or points to a ScsiRequest.
+  int PassThrough(int fd, int request, void* request_block);
+
+ private:
+  enum class Hardware { kNone, kBad, kPresent };
+
+  // The sense key and additional sense code of a check condition.
+  struct Sense {
+    uint8_t key;
+    uint8_t code;
+  };
+
+  // What an open descriptor addresses.
+  struct Handle {
+    const Device* device = nullptr;  // the target; null: not ours
+    const Device* local = nullptr;   // this machine's adapter on that bus
+    uint32_t major = 0;              // the node's major field
+  };
+
+  const Handle* Find(int fd) const;
+  int Resolve(uint32_t dev, Handle* handle) const;
+  bool AreaOf(const Device& adapter, VendorArea* area) const;
+  int Execute(const Device& device, const ScsiCommand& cmd,
+              Sense* sense) const;
+
+  Hardware hardware_ = Hardware::kNone;
+  std::string machine_;
+  Fabric fabric_;
+  UniqueFd fabric_file_;  // every descriptor handed out duplicates it
+  StateFile state_;
+  std::vector<Handle> handles_;  // by descriptor
+};
+
+// The service of the machine named by RUDED_ROOT, made on first use.
+Service& TheService();
+
+// Forgets TheService(), so that the next call reads RUDED_ROOT and the
+// fabric again.  For tests that switch machines within one process.
+void ResetServiceForTesting();
+
+}  // namespace scsi
+
+#endif  // RUDED_PLATFORM_SCSI_SERVICE_H_

@@ -1,0 +1,183 @@
+#include "platform/scsi/state.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+
+#include "platform/scsi/unique_fd.h"
+#include "platform/scsi/words.h"
+
+namespace scsi {
+namespace {
+
+constexpr char kHeader[] =
+    "# Vendor-specific areas of the cluster's host adapters:\n"
+    "# <machine> <bus>.<controller>.<scsi-bus> <20 bytes in hexadecimal>\n";
+
+bool SystemError(const std::string& context, std::string* message) {
+  int saved = errno;
+  *message = context + ": " + strerror(saved);
+  errno = saved;
+  return false;
+}
+
+// Holds an exclusive flock on a lock file for its lifetime.
+class ExclusiveLock {
+ public:
+  bool Acquire(const std::string& path, std::string* message) {
+    fd_ = UniqueFd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+    if (!fd_.valid()) return SystemError(path, message);
+    while (::flock(fd_.get(), LOCK_EX) != 0)
+      if (errno != EINTR) return SystemError("flock(" + path + ")", message);
+    return true;
+  }
+
+ private:
+  UniqueFd fd_;  // closing it releases the lock
+};
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+bool ParseHexArea(std::string_view hex, VendorArea* area) {
+  if (hex.size() != 2 * area->size()) return false;
+  for (size_t i = 0; i < area->size(); ++i) {
+    int hi = HexDigit(hex[2 * i]), lo = HexDigit(hex[2 * i + 1]);
+    if (hi < 0 || lo < 0) return false;
+    (*area)[i] = static_cast<uint8_t>(hi << 4 | lo);
+  }
+  return true;
+}
+
+bool ParsePortText(std::string_view text, Port* port) {
+  if (text.size() != 5 || text[1] != '.' || text[3] != '.') return false;
+  Port p{text[0] - '0', text[2] - '0', text[4] - '0'};
+  if (p.bus < 0 || p.bus >= kMaxBus || p.controller < 0 ||
+      p.controller >= kMaxController || p.scsi_bus < 0 ||
+      p.scsi_bus >= kMaxScsiBus)
+    return false;
+  *port = p;
+  return true;
+}
+
+bool ParseStateLine(std::string_view raw, AreaMap* areas, std::string* err) {
+  std::vector<Word> words;
+  if (!SplitWords(raw, &words, err)) return false;
+  if (words.empty()) return true;
+  Port port;
+  VendorArea area;
+  if (words.size() != 3 || !ParsePortText(words[1].text, &port) ||
+      !ParseHexArea(words[2].text, &area)) {
+    *err = "expected <machine> <bus>.<controller>.<scsi-bus> <40 hex digits>";
+    return false;
+  }
+  if (!areas->emplace(AreaKey(words[0].text, port), area).second) {
+    *err = "area of " + AreaKey(words[0].text, port) + " given twice";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string AreaKey(std::string_view machine, const Port& port) {
+  return std::string(machine) + " " + PortText(port);
+}
+
+bool ParseState(std::string_view text, AreaMap* areas, ParseError* error) {
+  int number = 0;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string_view::npos) end = text.size();
+    ++number;
+    std::string err;
+    if (!ParseStateLine(text.substr(pos, end - pos), areas, &err)) {
+      error->line = number;
+      error->message = err;
+      return false;
+    }
+    pos = end + 1;
+  }
+  return true;
+}
+
+std::string FormatState(const AreaMap& areas) {
+  std::string text = kHeader;
+  for (const auto& [key, area] : areas) {
+    text += key;
+    text += ' ';
+    for (uint8_t b : area) {
+      char hex[3];
+      snprintf(hex, sizeof hex, "%02x", b);
+      text += hex;
+    }
+    text += '\n';
+  }
+  return text;
+}
+
+StateFile::StateFile(std::string path) : path_(std::move(path)) {}
+
+bool StateFile::ReadLocked(AreaMap* areas, std::string* message) const {
+  UniqueFd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.valid() && errno == ENOENT) return true;
+  std::string text;
+  if (!fd.valid() || !ReadAll(fd.get(), &text))
+    return SystemError(path_, message);
+  ParseError error;
+  if (!ParseState(text, areas, &error)) {
+    *message = path_ + ":" + std::to_string(error.line) + ": " + error.message;
+    errno = EIO;
+    return false;
+  }
+  return true;
+}
+
+bool StateFile::Replace(const AreaMap& areas, std::string* message) const {
+  std::string temp = path_ + ".XXXXXX";
+  UniqueFd fd(::mkostemp(temp.data(), O_CLOEXEC));
+  if (!fd.valid()) return SystemError(temp, message);
+  bool ok = ::fchmod(fd.get(), 0644) == 0 &&
+            WriteAll(fd.get(), FormatState(areas)) && ::fsync(fd.get()) == 0;
+  if (ok) {
+    int fd_number = fd.Release();
+    ok = ::close(fd_number) == 0;
+  }
+  if (ok && ::rename(temp.c_str(), path_.c_str()) == 0) return true;
+  SystemError(temp, message);
+  int saved = errno;
+  ::unlink(temp.c_str());
+  errno = saved;
+  return false;
+}
+
+bool StateFile::Read(AreaMap* areas, std::string* message) const {
+  ExclusiveLock lock;
+  return lock.Acquire(path_ + ".lock", message) && ReadLocked(areas, message);
+}
+
+bool StateFile::Write(const std::string& key, const VendorArea& area,
+                      std::string* message) const {
+  ExclusiveLock lock;
+  AreaMap areas;
+  if (!lock.Acquire(path_ + ".lock", message) ||
+      !ReadLocked(&areas, message))
+    return false;
+  areas[key] = area;
+  return Replace(areas, message);
+}
+
+bool StateFile::WriteEmpty(std::string* message) const {
+  ExclusiveLock lock;
+  return lock.Acquire(path_ + ".lock", message) && Replace({}, message);
+}
+
+}  // namespace scsi
