@@ -1,0 +1,143 @@
+#include "cspec/xlist.h"
+
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <string>
+#include <vector>
+
+#include "cspec/alloc.h"
+#include "cspec/state.h"
+
+namespace {
+
+using testing::internal::CaptureStderr;
+using testing::internal::GetCapturedStderr;
+
+constexpr const char* kNoList = "(none)";
+
+std::vector<size_t> g_requests;
+int g_allocations_left = -1;  // < 0: never fail
+
+void* spy_alloc(size_t size) {
+  g_requests.push_back(size);
+  if (g_allocations_left == 0) return nullptr;
+  if (g_allocations_left > 0) --g_allocations_left;
+  return malloc(size);
+}
+
+// The list as text with 01h shown as '|'.
+std::string shown() {
+  if (xlist == nullptr) return kNoList;
+  std::string text = xlist;
+  for (char& c : text) {
+    if (c == kXlistSeparator) c = '|';
+  }
+  return text;
+}
+
+class XlistTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    g_requests.clear();
+    g_allocations_left = -1;
+    set_cspec_allocator(spy_alloc);
+  }
+  void TearDown() override {
+    opt_debug = 0;
+    set_cspec_allocator(nullptr);
+    build_from("");  // releases the list
+  }
+  static void build_from(const std::string& text) {
+    std::string copy = text + '\0';
+    FILE* in = fmemopen(copy.data(), text.size(), "r");
+    ASSERT_NE(in, nullptr);
+    build_xlist(in);
+    fclose(in);
+  }
+};
+
+TEST_F(XlistTest, EntriesLoseBlanksAndCommentsAreSkipped) {
+  const std::string a200(200, 'a');
+  const struct {
+    std::string text;
+    std::string list;
+    int count;
+  } cases[] = {
+      {"", kNoList, 0},
+      {"# only comments\n\n  \n\t\n#c10t3\n", kNoList, 0},
+      {"c10t3\nc2t5\n", "|c10t3|c2t5|", 2},
+      {"  # c10t3\n", kNoList, 0},
+      {"c10t3 # note\n", "|c10t3#note|", 1},
+      {"c10 t3\n\tc2\tt5 \n", "|c10t3|c2t5|", 2},
+      {"c10t3", "|c10t3|", 1},
+      {"C10T3\n", "|C10T3|", 1},
+      {a200 + "\n",
+       "|" + std::string(129, 'a') + "|" + std::string(71, 'a') + "|", 2},
+  };
+  for (const auto& c : cases) {
+    build_from(c.text);
+    EXPECT_EQ(shown(), c.list) << c.text;
+    EXPECT_EQ(xlist_count, c.count) << c.text;
+    if (c.count == 0) {
+      EXPECT_EQ(xlist_size, 0u) << c.text;
+    }
+  }
+}
+
+TEST_F(XlistTest, GrowsByExactlyWhatEachEntryNeeds) {
+  std::string text, expected = "|";
+  for (int i = 0; i < 40; ++i) {
+    char entry[8];
+    snprintf(entry, sizeof entry, "c%dt%d", i / 10 + 1, i % 10 + 10);
+    text += std::string(entry) + "\n";
+    expected += std::string(entry) + "|";
+  }
+  build_from(text);
+  EXPECT_EQ(shown(), expected);
+  EXPECT_EQ(xlist_count, 40);
+  ASSERT_GE(g_requests.size(), 2u);
+  EXPECT_EQ(g_requests[0], 40u);
+  for (size_t i = 1; i < g_requests.size(); ++i)
+    EXPECT_EQ(g_requests[i], g_requests[i - 1] + 7) << i;  // entry + 2
+  EXPECT_EQ(xlist_size, g_requests.back());
+  EXPECT_LT(expected.size(), xlist_size);
+}
+
+TEST_F(XlistTest, DebugLinesAndAllocationFailures) {
+  opt_debug = 1;
+  g_allocations_left = 0;
+  CaptureStderr();
+  build_from("c10t3\n");
+  EXPECT_EQ(GetCapturedStderr(),
+            "mkxlist: Building the exclusion list\n"
+            "mkxlist: Malloc of initial space failed\n"
+            "mkxlist: Finished\n");
+  EXPECT_EQ(shown(), kNoList);
+
+  // Six entries of 5 fit in 40 bytes; the seventh needs the first growth,
+  // which fails: the six stay and reading stops.
+  g_allocations_left = 1;
+  CaptureStderr();
+  build_from("c0t10\nc0t11\nc0t12\nc0t13\nc0t14\nc0t15\nc1t10\nc1t11\n");
+  EXPECT_EQ(GetCapturedStderr(),
+            "mkxlist: Building the exclusion list\n"
+            "mkxlist: Malloc failed on reallocation\n"
+            "mkxlist: Finished\n");
+  EXPECT_EQ(shown(), "|c0t10|c0t11|c0t12|c0t13|c0t14|c0t15|");
+  EXPECT_EQ(xlist_count, 6);
+}
+
+TEST_F(XlistTest, LookupMatchesWholeEntriesOnly) {
+  build_from("c10t3\nc2t5\n");
+  EXPECT_TRUE(xlist_contains("\001c10t3\001"));
+  EXPECT_TRUE(xlist_contains("\001c2t5\001"));
+  EXPECT_FALSE(xlist_contains("\001c10t33\001"));
+  EXPECT_FALSE(xlist_contains("\001c10\001"));
+  EXPECT_FALSE(xlist_contains("\001c0t3\001"));
+  build_from("");
+  EXPECT_FALSE(xlist_contains("\001c10t3\001"));
+}
+
+}  // namespace
