@@ -19,7 +19,9 @@ namespace {
 // ignored.
 bool parse_options(int argc, char** argv) {
   opterr = 0;  // the usage line is the only message for a bad option
-  for (int c; (c = getopt(argc, argv, "cdir")) != -1;) {
+  // "+": the options end at the first other word, as on System V, instead
+  // of GNU getopt's search of the whole line.
+  for (int c; (c = getopt(argc, argv, "+cdir")) != -1;) {
     switch (c) {
       case 'c':
         opt_c = 1;
