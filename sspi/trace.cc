@@ -5,6 +5,7 @@
 #include "sspi/trace.h"
 
 #include <stdint.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "sspi.h"
@@ -55,13 +56,16 @@ void WriteMessage(const char* text) {
   fflush(out);
 }
 
-// Levels without a name of their own show their number instead.
+// Levels without a name of their own show their number instead, padded
+// like the others.
 void LevelName(int level, char* name, size_t size) {
   if (level >= 0 && level < kLevelCount) {
     snprintf(name, size, "%s", kLevelNames[level]);
-  } else {
-    snprintf(name, size, "LOG_%d", level);
+    return;
   }
+  char number[16];
+  snprintf(number, sizeof number, "LOG_%d", level);
+  snprintf(name, size, "%-11s", number);
 }
 
 // Formats the line header into header[size]; returns its length.
@@ -137,6 +141,12 @@ void SetTraceStream(FILE* stream) { g_stream = stream; }
 void SetTraceClock(TickSource clock) { g_clock = clock; }
 void ResetTraceClock() { g_previous_ticks = -1; }
 size_t TraceBufferSize() { return g_buffer_size; }
+
+void ForgetTraceBuffer() {
+  free(g_buffer);
+  g_buffer = nullptr;
+  g_buffer_size = 0;
+}
 
 }  // namespace sspi
 

@@ -30,6 +30,10 @@ void ResetTraceClock();
 // Current size of the shared line buffer; 0 before the first line.
 size_t TraceBufferSize();
 
+// Frees the line buffer, as if no line had been written yet.  For tests of
+// the first allocation; the library itself never shrinks the buffer.
+void ForgetTraceBuffer();
+
 }  // namespace sspi
 
 #endif  // SSPI_TRACE_H_

@@ -1,0 +1,21 @@
+#!/bin/sh
+# Checks that libsspi.so exports exactly its public names: no C++ internals.
+# Usage: exports_test.sh <path to libsspi.so>
+set -eu
+lib=$1
+tmp=$(mktemp -d "${TMPDIR:-/tmp}/sspi_exports.XXXXXX")
+trap 'rm -rf "$tmp"' EXIT
+printf '%s\n' AddKeywordListToList AddKeywordToList AddValueToList \
+  CreateKeywordList DestroyKeywordList DisplayKeywordList DumpKeywordList \
+  DuplicateKeywordList GetKeyword GetKeywordFmList GetNextKeywordFmList \
+  KeywordListToStream KeywordStreamToList NumberOfKeywords \
+  ReferenceKeywordInList ReferenceNextKeywordInList \
+  RemoveDuplicateKeywordFmList RemoveKeywordFmList SSPItrace \
+  UpdateKeywordInList ValidKeywordList sspi_argv sspi_errno \
+  sspi_explicit_level sspi_output_stream sspi_verbose_level | sort >"$tmp/want"
+nm -D --defined-only "$lib" | awk '{print $3}' | sort >"$tmp/have"
+if ! diff -u "$tmp/want" "$tmp/have"; then
+  echo "libsspi.so exports differ from the public interface (- missing, + extra)"
+  exit 1
+fi
+echo "libsspi.so exports exactly its $(wc -l <"$tmp/want") public names"
