@@ -1,0 +1,81 @@
+// Temporary files: made with mkstemp under the machine root, registered
+// for cleanup, and unlinked and withdrawn on every path out.
+
+#include "ls/ls_misc.h"
+
+#include <stdint.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "ls/ls_test_util.h"
+#include "platform/ot/ot.h"
+
+namespace {
+
+class TempFileTest : public ls_test::MachineRootTest {
+ protected:
+  // Takes path off the cleanup list; 0 when it was listed.
+  int Withdraw(const std::string& path) {
+    std::string entry(2, '\0');
+    entry += path;
+    return OTcleanup(entry.c_str(), OT_CLEANUP_REMOVE);
+  }
+};
+
+TEST_F(TempFileTest, MadeUnderRootRegisteredAndRemoved) {
+  std::string name, mapped;
+  {
+    ls::TempFile file;
+    ASSERT_TRUE(file.Make("/tmp/ZU_queryXXXXXX"));
+    name = file.name();
+    mapped = file.mapped();
+    EXPECT_EQ(name.rfind("/tmp/ZU_query", 0), 0u) << name;
+    EXPECT_EQ(name.size(), strlen("/tmp/ZU_queryXXXXXX"));
+    EXPECT_NE(name, "/tmp/ZU_queryXXXXXX");
+    EXPECT_EQ(mapped, root_ + name);
+    EXPECT_TRUE(e2e::Exists(mapped));
+    ls::UniqueFile out = file.Open("w");
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(file.Open("r"), nullptr);  // the descriptor was handed over
+    fputs("a=\"1\"\n", out.get());
+  }
+  EXPECT_FALSE(e2e::Exists(mapped));
+  EXPECT_EQ(Withdraw(name), 1);  // no longer listed
+  EXPECT_EQ(LogLinesStartingWith("ERROR "), std::vector<std::string>{});
+}
+
+TEST_F(TempFileTest, RemoveWithdrawsRegistration) {
+  ls::TempFile file;
+  ASSERT_TRUE(file.Make("/tmp/ZU_paramXXXXXX"));
+  EXPECT_EQ(Withdraw(file.name()), 0);  // it was listed
+  file.Remove();
+  EXPECT_FALSE(e2e::Exists(file.mapped()));
+  // The second withdrawal, by Remove(), finds nothing and says so.
+  EXPECT_EQ(LogLinesStartingWith("ERROR "),
+            std::vector<std::string>{"ERROR LSmisc: LS_rem_temp_file: OTcleanup failed"});
+  file.Remove();  // again: nothing left to do
+  EXPECT_EQ(LogLinesStartingWith("ERROR ").size(), 1u);
+}
+
+TEST_F(TempFileTest, NoNameNoFile) {
+  ls::TempFile file;
+  // Mapped names of 1023 bytes fit their 1024-byte buffer; 1024 do not.
+  std::string dir = "/deep";
+  while (root_.size() + dir.size() < 1023 - 40) dir += "/" + std::string(30, 'd');
+  e2e::WriteFile(root_ + dir + "/.keep", "");
+  const size_t room = 1023 - root_.size() - dir.size() - 1 - 6;
+  const std::string fits = dir + "/" + std::string(room, 'f') + "XXXXXX";
+  ASSERT_TRUE(file.Make(fits.c_str()));
+  EXPECT_EQ(strlen(file.mapped()), 1023u);
+  file.Remove();
+  const std::string over = dir + "/" + std::string(room + 1, 'f') + "XXXXXX";
+  EXPECT_FALSE(file.Make(over.c_str()));
+  EXPECT_FALSE(file.Make("/tmp/ZU_queryXXXX"));  // too few X
+  EXPECT_FALSE(file.Make("/nodir/ZU_queryXXXXXX"));
+  EXPECT_FALSE(file.made());
+  EXPECT_EQ(file.Open("w"), nullptr);
+}
+
+}  // namespace

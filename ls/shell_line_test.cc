@@ -1,0 +1,114 @@
+// The one place that composes shell lines: which words pass, where lines
+// end, and how a run's status is judged.
+
+#include "ls/shell_line.h"
+
+#include <string>
+
+#include "ls/ls_misc.h"
+#include "ls/ls_test_util.h"
+
+namespace {
+
+using ls::ShellLine;
+using ls::WordRule;
+
+class ShellLineTest : public ls_test::MachineRootTest {};
+
+TEST_F(ShellLineTest, WordRules) {
+  const char* plain[] = {"disk1", "a.b_c-d", "x,y:z/w@v%u+t=s", "-A", "ALPHA9"};
+  const char* nodes[] = {"alpha", "node-1.example_x", "9"};
+  const char* bad[] = {"",      "a b",  "a;b",   "a\"b", "a'b", "a$b",  "a`b`",
+                       "a|b",   "a&b",  "a<b",   "a>b",  "a(b)", "a*",  "a?",
+                       "a[b]",  "a\\b", "a\nb",  "a\tb", "~a",  "a#b", "a!b",
+                       "a{b}",  "\x80"};
+  for (const char* w : plain) {
+    EXPECT_TRUE(ls::WordAllowed(w, WordRule::kWord)) << w;
+    EXPECT_TRUE(ls::WordAllowed(w, WordRule::kPath)) << w;
+  }
+  for (const char* w : nodes) EXPECT_TRUE(ls::WordAllowed(w, WordRule::kNode)) << w;
+  for (const char* w : {"a:b", "a/b", "a=b", "a@b", "a,b", "a%b", "a+b"})
+    EXPECT_FALSE(ls::WordAllowed(w, WordRule::kNode)) << w;
+  for (const char* w : bad) {
+    EXPECT_FALSE(ls::WordAllowed(w, WordRule::kWord)) << w;
+    EXPECT_FALSE(ls::WordAllowed(w, WordRule::kNode)) << w;
+  }
+  EXPECT_TRUE(ls::WordAllowed("", WordRule::kPath));
+  EXPECT_FALSE(ls::WordAllowed(nullptr, WordRule::kWord));
+  EXPECT_TRUE(ls::WordAllowed("a;b \"c\"", WordRule::kComposed));
+}
+
+TEST_F(ShellLineTest, RefusesWordsAndLongLines) {
+  ShellLine line;
+  EXPECT_FALSE(ls::Compose("LS.Test", "echo %s", {{"alias", "x;y", WordRule::kWord}},
+                           &line));
+  EXPECT_STREQ(line.c_str(), "");
+  // 4095 bytes fit the buffer with the NUL; 4096 do not.
+  const std::string fits(4095 - 5, 'a');
+  ASSERT_TRUE(ls::Compose("LS.Test", "echo %s", {{"alias", fits.c_str(), WordRule::kWord}},
+                          &line));
+  EXPECT_EQ(line.size(), 4095u);
+  const std::string over = fits + "a";
+  EXPECT_FALSE(ls::Compose("LS.Test", "echo %s",
+                           {{"alias", over.c_str(), WordRule::kWord}}, &line));
+  EXPECT_EQ(line.size(), 0u);
+  EXPECT_EQ(LogLinesStartingWith("LOG "),
+            (std::vector<std::string>{
+                "LOG LS.Test 799 3: alias x;y refused: not allowed in a command line",
+                "LOG LS.Test 799 3: command line refused: longer than 4095 bytes"}));
+}
+
+TEST_F(ShellLineTest, ComposesCommandAndRemoteLines) {
+  ShellLine command, line;
+  ASSERT_TRUE(ls::ComposeCommand("LS.Test", "/etc/device.tab", "OTgetattr -A %s -K %s",
+                                 {{"alias", "disk1", WordRule::kWord},
+                                  {"attribute", "size", WordRule::kWord}},
+                                 &command));
+  const std::string bin = root_ + "/usr/sadm/sysadm/bin/";
+  EXPECT_EQ(std::string(command.c_str()),
+            "\"OAM_DEVTAB=/etc/device.tab export OAM_DEVTAB;" + bin +
+                "OTgetattr -A disk1 -K size\"");
+  ls::TempFile param, output;
+  ASSERT_TRUE(param.Make("/tmp/ZU_paramXXXXXX"));
+  ASSERT_TRUE(output.Make("/tmp/ZU_queryXXXXXX"));
+  ASSERT_TRUE(ls::ComposeRemote("LS.Test", "beta", command, &param, &output, &line));
+  EXPECT_EQ(std::string(line.c_str()),
+            std::string("cat ") + param.mapped() + " | " + bin + "RSClient -N beta -E " +
+                command.c_str() + " > " + output.mapped());
+  ASSERT_TRUE(ls::ComposeRemote("LS.Test", "beta", command, nullptr, &output, &line));
+  EXPECT_EQ(std::string(line.c_str()), bin + "RSClient -N beta -E " + command.c_str() +
+                                           " > " + output.mapped());
+  ASSERT_TRUE(ls::ComposeRemote("LS.Test", "beta", command, &param, nullptr, &line));
+  EXPECT_EQ(std::string(line.c_str()), std::string("cat ") + param.mapped() + " | " +
+                                           bin + "RSClient -N beta -E " + command.c_str());
+  // A node name is held to the narrower rule, and so is a device table
+  // taken from the environment.
+  EXPECT_FALSE(ls::ComposeRemote("LS.Test", "be ta", command, nullptr, &output, &line));
+  EXPECT_FALSE(ls::ComposeRemote("LS.Test", "a:b", command, nullptr, &output, &line));
+  EXPECT_FALSE(ls::ComposeCommand("LS.Test", "/x;rm", "OTgetattrs -A %s",
+                                  {{"alias", "disk1", WordRule::kWord}}, &command));
+}
+
+TEST_F(ShellLineTest, JudgesRunStatus) {
+  struct {
+    const char* code;
+    bool ok;
+  } cases[] = {{"0", true}, {"1", false}, {"255", false}};
+  for (const auto& c : cases) {
+    ShellLine line;
+    ASSERT_TRUE(ls::Compose("LS.Test", "exit %s", {{"code", c.code, WordRule::kWord}},
+                            &line));
+    EXPECT_EQ(ls::RunSucceeded(ls::RunLine(line)), c.ok) << c.code;
+  }
+  ShellLine killed;
+  ASSERT_TRUE(ls::Compose("LS.Test", "kill -9 $$", {}, &killed));
+  EXPECT_FALSE(ls::RunSucceeded(ls::RunLine(killed)));
+  EXPECT_FALSE(ls::RunSucceeded(-1));
+  ls::LogRunFailure("LS.Test", -1, killed);
+  ls::LogRunFailure("LS.Test", 256, killed);
+  EXPECT_EQ(LogLinesStartingWith("LOG "),
+            (std::vector<std::string>{"LOG LS.Test 701 1: system failed",
+                                      "LOG LS.Test 701 1: kill -9 $$ failed"}));
+}
+
+}  // namespace
