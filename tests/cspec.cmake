@@ -8,3 +8,9 @@ if(TARGET qv_cspec)
     DEPENDS qv_cspec)
   target_link_libraries(cspec_driver_test cspec_e2e)
 endif()
+if(TARGET qv_cspec)
+  qv_add_e2e_test(cspec_cluster_test
+    SOURCES cspec_cluster_test.cc
+    DEPENDS qv_cspec)
+  target_link_libraries(cspec_cluster_test cspec_e2e)
+endif()

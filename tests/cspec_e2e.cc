@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
+#include <filesystem>
 #include <sstream>
 #include <stdexcept>
 
@@ -14,6 +15,8 @@ uint32_t Dev(unsigned major, unsigned bus, unsigned cntl, unsigned scsi_bus,
 }
 
 void MakeNode(const std::string& path, uint32_t dev) {
+  std::filesystem::create_directories(
+      std::filesystem::path(path).parent_path());
   if (mknod(path.c_str(), S_IFCHR | 0400, makedev(dev >> 20, dev & 0xFFFFF)))
     throw std::runtime_error("mknod " + path);
 }

@@ -23,8 +23,9 @@ inline constexpr char kDeviceInfo[] =
 uint32_t Dev(unsigned major, unsigned bus, unsigned cntl, unsigned scsi_bus,
              unsigned target);
 
-// Makes a character special node for a product device number, as the
-// machine root's platform does (makedev(dev >> 20, dev & 0xFFFFF)).
+// Makes a character special node (and its directory) for a product device
+// number, as the machine root's platform does (makedev(dev >> 20, dev &
+// 0xFFFFF)).
 void MakeNode(const std::string& path, uint32_t dev);
 
 // The product device number of the node at path; 0 when it is none.
