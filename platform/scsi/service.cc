@@ -222,8 +222,11 @@ int Service::Execute(const Device& device, const ScsiCommand& cmd,
     return EIO;
   }
   if (!evpd) {
+    // The area lies past the standard 36 bytes: a shorter transfer does not
+    // need the state file read.
     VendorArea area{};
-    if (device.kind == DeviceKind::kAdapter && !AreaOf(device, &area))
+    if (device.kind == DeviceKind::kAdapter &&
+        allocation > kStandardInquiryLength && !AreaOf(device, &area))
       return EIO;
     reply = StandardInquiry(device, area);
   }
