@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
+#include <fstream>
+
 #include "platform/scsi/io.h"
 #include "platform/scsi/scsi_test_util.h"
 #include "platform/scsi/service.h"
@@ -143,6 +145,30 @@ TEST_F(PassThroughTest, RefusesMalformedRequestsAndUnknownCommands) {
   errno = 0;
   EXPECT_EQ(a_.PassThrough(disk + 100, libio_magic, &req), -1);
   EXPECT_EQ(errno, EBADF);
+}
+
+// An unreadable state file costs only what needs the area: the 36-byte
+// standard data of an adapter still comes, the 56-byte data fails with a
+// message naming the file and line.
+TEST_F(PassThroughTest, CorruptStateFailsOnlyWhatReadsTheArea) {
+  std::ofstream(cluster_.dir() + "/fabric.state") << "nodeB 0.1.0 xyz\n";
+  unsigned char data[56];
+  int far = OpenTarget(6);
+  testing::internal::CaptureStderr();
+  Sent short_one = Inquire(far, 0, 0, 36, data, 36);
+  Sent long_one = Inquire(far, 0, 0, 56, data, 56);
+  errno = 0;
+  int library = a_.ProcessorInquiry(far, data);
+  int library_error = errno;
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(short_one.result, 0);
+  EXPECT_EQ(long_one.result, -1);
+  EXPECT_EQ(long_one.error, EIO);
+  EXPECT_EQ(library, -1);
+  EXPECT_EQ(library_error, EIO);
+  std::string line = cluster_.Root("nodeA") + "/../fabric.state:1: expected "
+                     "<machine> <bus>.<controller>.<scsi-bus> <40 hex digits>\n";
+  EXPECT_EQ(err, line + line);
 }
 
 }  // namespace
