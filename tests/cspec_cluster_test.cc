@@ -171,16 +171,19 @@ TEST_F(CspecClusterTest, DashCNamesEveryResponderOfABusAlike) {
                        "Responder " + shown("r0") + ": set to c3:nodeC\n" +
                        "Responder " + shown("r0") + ": set to c0:nodeB\n");
   // Both entries want r0: the newer one (target 6) is made first and the
-  // other's creation fails, reported only with -d.
+  // other's creation fails, reported only with -d.  fakeroot's mknod
+  // replaces an existing file instead of failing, so there the older entry
+  // wins and no failure shows.
+  const bool faked = getenv("FAKEROOTKEY") != nullptr;
   r = run("nodeA", {"-c", "-r"});
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(e2e::ListDir(cspecials("nodeA")), Names{"r0"});
-  EXPECT_EQ(NodeDev(node("nodeA", "r0")), Dev(kMajor, 0, 0, 0, 6));
+  EXPECT_EQ(NodeDev(node("nodeA", "r0")), Dev(kMajor, 0, 0, 0, faked ? 5 : 6));
   std::filesystem::remove(node("nodeA", "r0"));
   r = run("nodeA", {"-d", "-c", "-r"});
-  EXPECT_TRUE(Contains(r.err,
-                       "mk resp nod(r0t5d0s0)\n"
-                       "mknod responder: File exists\n"))
+  EXPECT_TRUE(Contains(r.err, faked ? "mk resp nod(r0t5d0s0)\n"
+                                    : "mk resp nod(r0t5d0s0)\n"
+                                      "mknod responder: File exists\n"))
       << r.err;
 }
 
