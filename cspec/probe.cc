@@ -27,14 +27,15 @@ struct Found {
 // One try: the temporary node for dev, opened.  Returns the descriptor, or
 // -1 with errno set (by the open, or by the node's creation).
 int try_open(uint32_t dev) {
-  debug("mk tmp nod(c%s)\n", device_name(dev).c_str());
+  // Names are only formatted for -d: this runs up to 4096 times.
+  if (opt_debug) debug("mk tmp nod(c%s)\n", device_name(dev).c_str());
   if (make_tmp_node(dev) != 0) {
     debug_perror("mknod .tmpdev");
     errno = 0;  // a failed creation passes over the target, never ENXIO
     return -1;
   }
   int fd = IO_Open(tmpdev_name, 0);
-  if (fd == -1) {
+  if (fd == -1 && opt_debug) {
     int err = errno;
     debug("Open tmp node: c%s, Errno=%d\n", device_name(dev).c_str(), err);
     errno = err;
