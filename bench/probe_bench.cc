@@ -120,11 +120,13 @@ int Spawn(const std::vector<std::string>& argv, const std::string& root,
 }
 
 bool MakeCluster() {
-  char tmpl[] = "/tmp/probe_bench.XXXXXX";
-  if (mkdtemp(tmpl) == nullptr) return false;
-  std::string fabric = std::string(tmpl) + "/fabric.txt";
+  const char* base = getenv("TMPDIR");
+  std::string tmpl =
+      std::string(base && *base ? base : "/tmp") + "/probe_bench.XXXXXX";
+  if (mkdtemp(tmpl.data()) == nullptr) return false;
+  std::string fabric = tmpl + "/fabric.txt";
   std::ofstream(fabric) << BenchFabric();
-  g_dir = std::string(tmpl) + "/cluster";
+  g_dir = tmpl + "/cluster";
   return Spawn({Staged(QV_BIN_SUBDIR "/simcluster"), "create", fabric, g_dir},
                "") == 0;
 }
