@@ -68,18 +68,21 @@ void LevelName(int level, char* name, size_t size) {
   snprintf(name, size, "%-11s", number);
 }
 
-// Formats the line header into header[size]; returns its length.
-size_t FormatHeader(bool long_form, int level, const char* source,
+// Formats the line header into header[size].
+void FormatHeader(bool long_form, int level, const char* source,
                     char* header, size_t size) {
   size_t length = strlen(source);
   if (length > kMaxSourceLength) source += length - kMaxSourceLength;
-  if (!long_form) return snprintf(header, size, "%s: ", source);
+  if (!long_form) {
+    snprintf(header, size, "%s: ", source);
+    return;
+  }
   clock_t now = Now();
   long diff = g_previous_ticks < 0 ? 0 : static_cast<long>(now - g_previous_ticks);
   g_previous_ticks = now;
   char name[24];
   LevelName(level, name, sizeof name);
-  return snprintf(header, size, "%08ld %4ld %-20s %11.11s: ",
+  snprintf(header, size, "%08ld %4ld %-20s %11.11s: ",
                   static_cast<long>(now), diff, source, name);
 }
 
