@@ -85,6 +85,8 @@ class Fabric {
   // Whether machine has an adapter port at this bus and controller.
   bool HasController(std::string_view machine, int bus, int controller) const;
 
+  // Makes room for up to devices devices, so that adding them moves none.
+  void Reserve(size_t devices) { devices_.reserve(devices); }
   // Appends a bus and returns its index.  REQUIRES: no bus of that name.
   int AddBus(std::string name, int line);
   // Adds a device.  REQUIRES: device.bus exists, its target is free and,

@@ -354,6 +354,11 @@ bool ToLine(std::vector<Word> words, int number, Line* line,
 }  // namespace
 
 bool ParseFabric(std::string_view text, Fabric* fabric, ParseError* error) {
+  // A device takes a line; a large fabric would otherwise be moved about
+  // a dozen times while it is read.
+  size_t lines = 1;
+  for (char c : text) lines += c == '\n';
+  fabric->Reserve(lines);
   Parser parser(fabric);
   std::vector<Word> words;
   int number = 0;
