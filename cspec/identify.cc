@@ -57,13 +57,12 @@ void obtain_device_info(uint32_t dev, int fd, const unsigned char* inquiry) {
             device_name(dev).c_str(), vendor.text);
     return;
   }
+  if (device_info_fp == nullptr) return;
   std::string adapter = adapter_name(dev);
   std::string device = device_name(dev);
-  if (device_info_fp != nullptr) {
-    fprintf(device_info_fp, "c%s\001c%s\001%s\001%s\001%s\001%s\n",
-            adapter.c_str(), device.c_str(), vendor.text, product.text,
-            revision.text, serial);
-  }
+  fprintf(device_info_fp, "c%s\001c%s\001%s\001%s\001%s\001%s\n",
+          adapter.c_str(), device.c_str(), vendor.text, product.text,
+          revision.text, serial);
   debug("c%s:c%s:%s:%s:%s:%s\n", adapter.c_str(), device.c_str(), vendor.text,
         product.text, revision.text, serial);
 }
