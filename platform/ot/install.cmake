@@ -1,0 +1,22 @@
+# Installs libot (component "ot") with its soname links and a CMake package,
+# so that libls's exported targets can name it: find_package(ot) gives the
+# imported target ot::ot.  The header stays private to the tree: callers
+# outside reach libot only through ls.h.
+include(CMakePackageConfigHelpers)
+
+set(OT_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/ot)
+
+install(TARGETS ot EXPORT otTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    COMPONENT ot NAMELINK_COMPONENT ot)
+install(EXPORT otTargets NAMESPACE ot::
+  DESTINATION ${OT_CMAKE_DIR} COMPONENT ot)
+configure_package_config_file(${CMAKE_CURRENT_SOURCE_DIR}/otConfig.cmake.in
+  ${CMAKE_CURRENT_BINARY_DIR}/otConfig.cmake
+  INSTALL_DESTINATION ${OT_CMAKE_DIR})
+write_basic_package_version_file(
+  ${CMAKE_CURRENT_BINARY_DIR}/otConfigVersion.cmake
+  VERSION 1.0.0 COMPATIBILITY SameMajorVersion)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/otConfig.cmake
+  ${CMAKE_CURRENT_BINARY_DIR}/otConfigVersion.cmake
+  DESTINATION ${OT_CMAKE_DIR} COMPONENT ot)
