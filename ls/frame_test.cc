@@ -42,26 +42,6 @@ TEST_F(FrameTest, SplitsOrRefusesNetAliases) {
                 "LOG LS.Test 799 3: net alias refused: longer than 519 bytes"}));
 }
 
-TEST_F(FrameTest, WritesParametersFromTheCursorAsTheyStand) {
-  ListPtr list = ls_test::MakeList(
-      {{"a", "1"}, {"b", "tab\there"}, {"c", "say \"hi\""}, {"d", ""}});
-  EXPECT_EQ(Written(list.get(), ls::ParamStyle::kQuoted),
-            "a=\"1\"\nb=\"tab\there\"\nc=\"say \"hi\"\"\nd=\"\"\n");
-  EXPECT_EQ(Written(list.get(), ls::ParamStyle::kBare),
-            "a=1\nb=tab\there\nc=say \"hi\"\nd=\n");
-  // A walk that stands after its first items goes on from there, and ends
-  // with the cursor back at the first item.
-  char* k;
-  char* v;
-  ReferenceNextKeywordInList(list.get(), &k, &v);
-  ReferenceNextKeywordInList(list.get(), &k, &v);
-  EXPECT_EQ(Written(list.get(), ls::ParamStyle::kQuotedTraced),
-            "c=\"say \"hi\"\"\nd=\"\"\n");
-  ReferenceNextKeywordInList(list.get(), &k, &v);
-  EXPECT_STREQ(k, "a");
-  EXPECT_EQ(Written(nullptr, ls::ParamStyle::kQuoted), "");
-}
-
 TEST_F(FrameTest, RefusesParametersTooLongForTheirBuffers) {
   ListPtr value = ls_test::MakeList({{"a", std::string(520, 'v')}});
   EXPECT_EQ(Written(value.get(), ls::ParamStyle::kQuoted), "(failed)");

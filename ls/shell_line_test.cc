@@ -5,7 +5,6 @@
 
 #include <string>
 
-#include "ls/ls_misc.h"
 #include "ls/ls_test_util.h"
 
 namespace {
@@ -56,37 +55,6 @@ TEST_F(ShellLineTest, RefusesWordsAndLongLines) {
             (std::vector<std::string>{
                 "LOG LS.Test 799 3: alias x;y refused: not allowed in a command line",
                 "LOG LS.Test 799 3: command line refused: longer than 4095 bytes"}));
-}
-
-TEST_F(ShellLineTest, ComposesCommandAndRemoteLines) {
-  ShellLine command, line;
-  ASSERT_TRUE(ls::ComposeCommand("LS.Test", "/etc/device.tab", "OTgetattr -A %s -K %s",
-                                 {{"alias", "disk1", WordRule::kWord},
-                                  {"attribute", "size", WordRule::kWord}},
-                                 &command));
-  const std::string bin = root_ + "/usr/sadm/sysadm/bin/";
-  EXPECT_EQ(std::string(command.c_str()),
-            "\"OAM_DEVTAB=/etc/device.tab export OAM_DEVTAB;" + bin +
-                "OTgetattr -A disk1 -K size\"");
-  ls::TempFile param, output;
-  ASSERT_TRUE(param.Make("/tmp/ZU_paramXXXXXX"));
-  ASSERT_TRUE(output.Make("/tmp/ZU_queryXXXXXX"));
-  ASSERT_TRUE(ls::ComposeRemote("LS.Test", "beta", command, &param, &output, &line));
-  EXPECT_EQ(std::string(line.c_str()),
-            std::string("cat ") + param.mapped() + " | " + bin + "RSClient -N beta -E " +
-                command.c_str() + " > " + output.mapped());
-  ASSERT_TRUE(ls::ComposeRemote("LS.Test", "beta", command, nullptr, &output, &line));
-  EXPECT_EQ(std::string(line.c_str()), bin + "RSClient -N beta -E " + command.c_str() +
-                                           " > " + output.mapped());
-  ASSERT_TRUE(ls::ComposeRemote("LS.Test", "beta", command, &param, nullptr, &line));
-  EXPECT_EQ(std::string(line.c_str()), std::string("cat ") + param.mapped() + " | " +
-                                           bin + "RSClient -N beta -E " + command.c_str());
-  // A node name is held to the narrower rule, and so is a device table
-  // taken from the environment.
-  EXPECT_FALSE(ls::ComposeRemote("LS.Test", "be ta", command, nullptr, &output, &line));
-  EXPECT_FALSE(ls::ComposeRemote("LS.Test", "a:b", command, nullptr, &output, &line));
-  EXPECT_FALSE(ls::ComposeCommand("LS.Test", "/x;rm", "OTgetattrs -A %s",
-                                  {{"alias", "disk1", WordRule::kWord}}, &command));
 }
 
 TEST_F(ShellLineTest, JudgesRunStatus) {
