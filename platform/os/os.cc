@@ -6,6 +6,7 @@
 #include <string.h>
 #include <sys/sysmacros.h>
 #include <sys/utsname.h>
+#include <unistd.h>
 
 #include <fstream>
 
@@ -21,11 +22,22 @@ void CopyField(char (&field)[SVR4_SYS_NMLN], std::string_view text) {
 }  // namespace
 
 std::string MachineRoot() {
+  // A relative root is taken from the directory the process was in when it
+  // first asked, so that it still holds after the command changes directory.
+  static std::string raw, absolute;
   const char* root = getenv(RUDED_ROOT_ENV);
-  if (root == nullptr) return "";
-  std::string r(root);
-  while (!r.empty() && r.back() == '/') r.pop_back();
-  return r;
+  if (root == nullptr || *root == '\0') return "";
+  if (raw != root || absolute.empty()) {
+    raw = root;
+    absolute = raw;
+    if (absolute.front() != '/') {
+      char cwd[4096];
+      if (getcwd(cwd, sizeof cwd) != nullptr)
+        absolute = std::string(cwd) + "/" + absolute;
+    }
+    while (!absolute.empty() && absolute.back() == '/') absolute.pop_back();
+  }
+  return absolute;
 }
 
 std::string MapPath(std::string_view path) {

@@ -63,7 +63,9 @@ int nuname(struct svr4_utsname* name);
 
 namespace platform {
 
-// The machine root without a trailing slash; empty for "/".
+// The machine root as an absolute path without a trailing slash; empty for
+// "/".  A relative RUDED_ROOT is taken from the working directory of the
+// first call that sees it.
 std::string MachineRoot();
 
 // Maps an absolute path under the machine root.  Relative paths and the

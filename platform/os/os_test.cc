@@ -39,6 +39,17 @@ TEST_F(OsTest, MapsAbsolutePathsUnderTheRootOnly) {
   EXPECT_EQ(platform::MapPath("/etc/nodename"), "/etc/nodename");
   unsetenv(RUDED_ROOT_ENV);
   EXPECT_EQ(platform::MapPath("/etc/nodename"), "/etc/nodename");
+
+  // A relative root stays where it was first seen, whatever the process
+  // does with its working directory afterwards.
+  char cwd[4096];
+  ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+  ASSERT_EQ(chdir(root_.c_str()), 0);
+  setenv(RUDED_ROOT_ENV, "m1/", 1);
+  EXPECT_EQ(platform::MapPath("/etc"), root_ + "/m1/etc");
+  ASSERT_EQ(chdir("/"), 0);
+  EXPECT_EQ(platform::MapPath("/etc"), root_ + "/m1/etc");
+  ASSERT_EQ(chdir(cwd), 0);
 }
 
 TEST_F(OsTest, NodeNameIsTheFirstLineOfEtcNodename) {
