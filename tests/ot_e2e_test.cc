@@ -1,6 +1,7 @@
 // The object-tool commands, OTinit and RSClient, run as real processes on
 // two machines of one cluster directory.
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -10,18 +11,16 @@
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "tests/e2e_util.h"
 
 namespace {
 
 using e2e::RunResult;
 
-const char* const kPrograms[] = {
-    "OTgetattr",  "OTgetattrs",  "OTgetmethod", "OTgetmethods",
-    "OTgetobj",   "OTnextalias", "OTgetaliases", "OTput",
-    "OTperform",  "RSClient",    "OTinit"};
+const char* const kPrograms[] = {"OTgetattr",    "OTgetattrs", "OTgetmethod",
+                                 "OTgetmethods", "OTgetobj",   "OTnextalias",
+                                 "OTgetaliases", "OTput",      "OTperform",
+                                 "RSClient",     "OTinit"};
 
 // Two machines, <tmp>/m1 (node alpha) and <tmp>/m2 (node beta), each with
 // the programs in usr/sadm/sysadm/bin and an object store set up by OTinit.
@@ -30,15 +29,16 @@ class OtClusterTest : public ::testing::Test {
   void SetUp() override {
     for (const char* m : {"m1", "m2"}) {
       std::string root = Root(m);
-      e2e::WriteFile(root + "/etc/nodename",
-                     std::string(m == std::string("m1") ? "alpha" : "beta") +
-                         "\n");
+      e2e::WriteFile(
+          root + "/etc/nodename",
+          std::string(m == std::string("m1") ? "alpha" : "beta") + "\n");
       std::string bin = root + "/usr/sadm/sysadm/bin/";
       std::filesystem::create_directories(bin);
       for (const char* p : kPrograms)
-        ASSERT_EQ(symlink(e2e::Staged(std::string("libexec/ruded/") + p).c_str(),
-                          (bin + p).c_str()),
-                  0);
+        ASSERT_EQ(
+            symlink(e2e::Staged(std::string("libexec/ruded/") + p).c_str(),
+                    (bin + p).c_str()),
+            0);
       RunResult init = On(m, {"OTinit"});
       ASSERT_EQ(init.status, 0) << init.err;
     }
@@ -75,11 +75,13 @@ TEST_F(OtClusterTest, QueriesPrintTheirStreamForms) {
     std::string out;
   } cases[] = {
       {{"OTgetattr", "-A", "disk1", "-K", "size"}, "size=\"12\"\n"},
-      {{"OTgetmethod", "-A", "disk1", "-K", "do_spin"}, "do_spin=\"echo up=1\"\n"},
+      {{"OTgetmethod", "-A", "disk1", "-K", "do_spin"},
+       "do_spin=\"echo up=1\"\n"},
       {{"OTgetattrs", "-A", "disk1"}, "size=\"12\"\nvendor=\"ACME\"\n"},
       {{"OTgetmethods", "-A", "disk1"}, "do_spin=\"echo up=1\"\n"},
       {{"OTgetobj", "-A", "disk1"},
-       "alias=\"disk1\"\nsize=\"12\"\nvendor=\"ACME\"\ndo_spin=\"echo up=1\"\n"},
+       "alias=\"disk1\"\nsize=\"12\"\nvendor=\"ACME\"\ndo_spin=\"echo "
+       "up=1\"\n"},
       {{"OTgetobj", "-A", "System"},
        "alias=\"System\"\nnodename=\"alpha\"\nname_servers=\"alpha\"\n"
        "do_echo=\"cat\"\n"},
@@ -94,7 +96,8 @@ TEST_F(OtClusterTest, QueriesPrintTheirStreamForms) {
 }
 
 TEST_F(OtClusterTest, BrowsingCommandsWalkAndMatch) {
-  On("m1", {"OTput", "-A", "disk1", "-I", "-"}, "vendor=ACME\nlabel=\"two words\"\n");
+  On("m1", {"OTput", "-A", "disk1", "-I", "-"},
+     "vendor=ACME\nlabel=\"two words\"\n");
   On("m1", {"OTput", "-A", "disk2", "-I", "-"}, "vendor=ZETA\n");
   std::vector<std::string> walk;
   for (std::string previous;;) {
@@ -131,8 +134,9 @@ TEST_F(OtClusterTest, BrowsingCommandsWalkAndMatch) {
 }
 
 TEST_F(OtClusterTest, PerformPrintsTheMethodOutputAndLogsFailures) {
-  RunResult r = On("m1", {"OTperform", "-A", "System", "-M", "do_echo", "-I", "-"},
-                   "size=12 label=\"x y\"\n");
+  RunResult r =
+      On("m1", {"OTperform", "-A", "System", "-M", "do_echo", "-I", "-"},
+         "size=12 label=\"x y\"\n");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "size=\"12\"\nlabel=\"x y\"\n");
   On("m1", {"OTput", "-A", "disk1", "-I", "-"}, "do_fail=\"exit 4\"\n");
@@ -151,29 +155,51 @@ TEST_F(OtClusterTest, UsageAndFailureStatuses) {
     int status;
     std::string err;
   } cases[] = {
-      {{"OTgetattr", "-A", "disk1"}, "", 2,
+      {{"OTgetattr", "-A", "disk1"},
+       "",
+       2,
        "OTgetattr: option -K is required\nusage: OTgetattr -A alias -K "
        "attribute\n"},
-      {{"OTgetattrs", "-A"}, "", 2,
+      {{"OTgetattrs", "-A"},
+       "",
+       2,
        "OTgetattrs: option -A needs a value\nusage: OTgetattrs -A alias\n"},
-      {{"OTgetobj", "-A", "x", "-Z"}, "", 2,
+      {{"OTgetobj", "-A", "x", "-Z"},
+       "",
+       2,
        "OTgetobj: unknown option -Z\nusage: OTgetobj -A alias\n"},
-      {{"OTgetobj", "-A", "x", "extra"}, "", 2,
+      {{"OTgetobj", "-A", "x", "extra"},
+       "",
+       2,
        "OTgetobj: unexpected operand extra\nusage: OTgetobj -A alias\n"},
       {{"OTgetobj", "-A", "nothing"}, "", 1, "OTgetobj: no object nothing\n"},
-      {{"OTgetattr", "-A", "System", "-K", "colour"}, "", 1,
+      {{"OTgetattr", "-A", "System", "-K", "colour"},
+       "",
+       1,
        "OTgetattr: System: no attribute colour\n"},
-      {{"OTput", "-A", "disk1", "-I", "-"}, "a=\"open\n", 1,
+      {{"OTput", "-A", "disk1", "-I", "-"},
+       "a=\"open\n",
+       1,
        "OTput: standard input: not a keyword stream (sspi_errno 252)\n"},
-      {{"OTput", "-A", "disk1", "-I", "-"}, "alias=other\n", 1,
+      {{"OTput", "-A", "disk1", "-I", "-"},
+       "alias=other\n",
+       1,
        "OTput: alias names the object and cannot be put\n"},
-      {{"OTput", "-A", "disk1", "-I", "/no/such/file"}, "", 1,
+      {{"OTput", "-A", "disk1", "-I", "/no/such/file"},
+       "",
+       1,
        "OTput: open(/no/such/file): No such file or directory\n"},
-      {{"OTgetaliases", "-I", "-"}, "novalue\n", 1,
+      {{"OTgetaliases", "-I", "-"},
+       "novalue\n",
+       1,
        "OTgetaliases: line 1 is not keyword=value\n"},
-      {{"OTperform", "-A", "System", "-M", "do_none", "-I", "-"}, "", 1,
+      {{"OTperform", "-A", "System", "-M", "do_none", "-I", "-"},
+       "",
+       1,
        "OTperform: System: no method do_none\n"},
-      {{"OTinit", "-x"}, "", 2,
+      {{"OTinit", "-x"},
+       "",
+       2,
        "OTinit: bad option -x\nusage: OTinit [-S servers]\n"},
   };
   for (const Case& c : cases) {
@@ -215,12 +241,14 @@ TEST_F(OtClusterTest, RsclientRunsTheCommandAsTheOtherMachine) {
     RunResult r = On("m1", {"RSClient", "-N", c.node, "-E",
                             "cat etc/nodename; echo $RUDED_ROOT; pwd"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "beta\n" + Root("m2") + "\n" + Root("m2") + "\n") << c.node;
+    EXPECT_EQ(r.out, "beta\n" + Root("m2") + "\n" + Root("m2") + "\n")
+        << c.node;
   }
   // Standard input reaches the remote command; its exit status comes back.
-  RunResult put = On("m1", {"RSClient", "-N", "beta", "-E",
-                            Bin("m1", "OTput") + " -A disk9 -I -"},
-                     "size=\"99\"\n");
+  RunResult put = On(
+      "m1",
+      {"RSClient", "-N", "beta", "-E", Bin("m1", "OTput") + " -A disk9 -I -"},
+      "size=\"99\"\n");
   EXPECT_EQ(put.status, 0) << put.err;
   EXPECT_EQ(e2e::ReadFile(Root("m2") + "/var/sadm/ot/objects/disk9"),
             "size=\"99\"\n");
@@ -228,8 +256,8 @@ TEST_F(OtClusterTest, RsclientRunsTheCommandAsTheOtherMachine) {
   RunResult query = On("m1", {"RSClient", "-N", "beta", "-E",
                               Bin("m1", "OTgetattr") + " -A disk9 -K size"});
   EXPECT_EQ(query.out, "size=\"99\"\n");
-  RunResult failed = On("m1", {"RSClient", "-N", "beta", "-E",
-                               "echo out; echo err >&2; exit 7"});
+  RunResult failed = On(
+      "m1", {"RSClient", "-N", "beta", "-E", "echo out; echo err >&2; exit 7"});
   EXPECT_EQ(failed.status, 7);
   EXPECT_EQ(failed.out, "out\n");
   EXPECT_EQ(failed.err, "err\n");
@@ -285,7 +313,7 @@ TEST_F(OtClusterTest, ConcurrentPutsThroughTheCommandsKeepEveryPair) {
       "for w in a b; do (for i in $(seq 1 20); do echo \"k_${w}_$i=x\" | " +
       put + " -A shared -I - || exit 1; done) & done; wait";
   RunResult r = e2e::Run({"/bin/sh", "-c", script},
-                    {{{"RUDED_ROOT", Root("m1")}}, "", ""});
+                         {{{"RUDED_ROOT", Root("m1")}}, "", ""});
   ASSERT_EQ(r.status, 0) << r.err;
   RunResult attrs = On("m1", {"OTgetattrs", "-A", "shared"});
   std::istringstream lines(attrs.out);

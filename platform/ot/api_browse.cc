@@ -38,8 +38,9 @@ bool ListAll(const char* source, std::vector<std::string>* aliases) {
 
 char* NextAlias(const char* selector, const char* previous) {
   const char* source = "OTLnextalias";
-  TraceCall(source, std::string("selector ") + (selector ? selector : "(null)") +
-                        " previous " + (previous ? previous : "(null)"));
+  TraceCall(source, std::string("selector ") +
+                        (selector ? selector : "(null)") + " previous " +
+                        (previous ? previous : "(null)"));
   std::vector<Criterion> criteria = ParseSelector(selector);
   std::vector<std::string> aliases;
   if (!ListAll(source, &aliases)) return nullptr;
@@ -47,7 +48,8 @@ char* NextAlias(const char* selector, const char* previous) {
   // on when previous itself has been removed meanwhile.
   auto it = aliases.begin();
   if (previous != nullptr && *previous != '\0')
-    it = std::upper_bound(aliases.begin(), aliases.end(), std::string(previous));
+    it =
+        std::upper_bound(aliases.begin(), aliases.end(), std::string(previous));
   for (; it != aliases.end(); ++it) {
     if (!Picks(source, criteria, *it)) continue;
     memcpy(g_next_alias, it->c_str(), it->size() + 1);

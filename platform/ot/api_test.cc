@@ -1,5 +1,6 @@
 // The library's exported calls over a private machine root.
 
+#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -7,8 +8,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "platform/ot/ot.h"
 #include "platform/ot/ot_test_util.h"
@@ -33,7 +32,8 @@ Pairs Contents(KeywordList* list) {
 // Takes the chain over and returns its texts.
 std::vector<std::string> Take(AliasList* list) {
   std::vector<std::string> texts;
-  for (AliasList* a = list; a != nullptr; a = a->next) texts.push_back(a->alias);
+  for (AliasList* a = list; a != nullptr; a = a->next)
+    texts.push_back(a->alias);
   OTFreeAliasList(list);
   return texts;
 }
@@ -47,7 +47,8 @@ int LastStatus() {
 class ApiTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    Put("disk1", {{"size", "12"}, {"vendor", "ACME"}, {"do_spin", "echo up=1"}});
+    Put("disk1",
+        {{"size", "12"}, {"vendor", "ACME"}, {"do_spin", "echo up=1"}});
     Put("disk2", {{"size", "40"}, {"vendor", "ZETA"}});
     Put("tape1", {{"vendor", "ACME"}, {"do_rewind", "true"}});
   }
@@ -139,9 +140,9 @@ TEST_F(ApiTest, MethodNamesBeginWithDo) {
     int size;
     int result;
   } cases[] = {
-      {"do_spin", 33, 1}, {"do_", 33, 0},     {"do", 33, 0},
-      {"size", 33, 0},    {"dox", 33, 0},     {"DO_spin", 33, 0},
-      {"do_spin", 3, 0},  {"do_spin", 4, 1},  {nullptr, 33, 0},
+      {"do_spin", 33, 1}, {"do_", 33, 0},    {"do", 33, 0},
+      {"size", 33, 0},    {"dox", 33, 0},    {"DO_spin", 33, 0},
+      {"do_spin", 3, 0},  {"do_spin", 4, 1}, {nullptr, 33, 0},
       {"do_x", 0, 0},
   };
   for (const Case& c : cases)
@@ -233,8 +234,9 @@ TEST_F(ApiTest, PutMergesAndRefusesBadInputWhole) {
 
 TEST_F(ApiTest, PerformRunsTheMethodWithItsParameters) {
   Put("obj", {{"do_echo", "cat"},
-              {"do_env", "echo alias=$OT_ALIAS method=$OT_METHOD "
-                         "size=$OT_PARAM_size where=`pwd`"}});
+              {"do_env",
+               "echo alias=$OT_ALIAS method=$OT_METHOD "
+               "size=$OT_PARAM_size where=`pwd`"}});
   ListPtr params = MakeList({{"size", "12"}, {"label", "x y"}});
   ListPtr echoed(OTLperform("obj", "do_echo", params.get()));
   ASSERT_TRUE(echoed) << OTLastError(nullptr);
@@ -261,7 +263,8 @@ TEST_F(ApiTest, PerformFailuresAreReportedAndLogged) {
               {"do_garbage", "echo =bad"},
               {"do_many", "echo =bad; seq 1 200000"}});
   EXPECT_EQ(OTLperform("obj", "do_fail", nullptr), nullptr);
-  EXPECT_STREQ(OTLastError(nullptr), "method do_fail of obj exited with status 3");
+  EXPECT_STREQ(OTLastError(nullptr),
+               "method do_fail of obj exited with status 3");
   EXPECT_EQ(OTLperform("obj", "do_garbage", nullptr), nullptr);
   EXPECT_EQ(LastStatus(), OT_STATUS_FAILED);
   // Output behind a malformed pair is drained, so the method ends on its

@@ -24,7 +24,8 @@ AttributeRecord* NewRecord(const Pair& pair) {
   // A text that would fill its field is refused, never cut or written past
   // the end.
   if (!FitsRecord(pair)) return nullptr;
-  auto* record = static_cast<AttributeRecord*>(calloc(1, sizeof(AttributeRecord)));
+  auto* record =
+      static_cast<AttributeRecord*>(calloc(1, sizeof(AttributeRecord)));
   if (record == nullptr) return nullptr;
   memcpy(record->keyword, pair.keyword.c_str(), pair.keyword.size() + 1);
   memcpy(record->value, pair.value.c_str(), pair.value.size() + 1);

@@ -1,5 +1,6 @@
 #include "platform/ot/cleanup.h"
 
+#include <gtest/gtest.h>
 #include <stdint.h>
 #include <string.h>
 #include <sys/wait.h>
@@ -7,8 +8,6 @@
 
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "platform/ot/ot.h"
 #include "platform/ot/ot_test_util.h"

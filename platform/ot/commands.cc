@@ -130,8 +130,9 @@ int GetObj(const char* name, const Options& o) {
 
 int NextAlias(const char* name, const Options& o) {
   auto previous = o.find('P');
-  const char* alias = OTLnextalias(
-      o.at('C').c_str(), previous == o.end() ? nullptr : previous->second.c_str());
+  const char* alias =
+      OTLnextalias(o.at('C').c_str(),
+                   previous == o.end() ? nullptr : previous->second.c_str());
   if (alias == nullptr) return FailFromLibrary(name, "no alias");
   printf("%s\n", alias);
   return Flush(name);
@@ -170,6 +171,10 @@ ListPtr ReadSearch(const char* name, const std::string& spec) {
       return nullptr;
     }
   }
+  if (ferror(in.get())) {
+    Fail(name, "read error: " + std::string(strerror(errno)));
+    return nullptr;
+  }
   return list;
 }
 
@@ -198,7 +203,8 @@ int Put(const char* name, const Options& o) {
 int Perform(const char* name, const Options& o) {
   ListPtr params = ReadStream(name, o.at('I'));
   if (!params) return kExitFailure;
-  ListPtr output(OTLperform(o.at('A').c_str(), o.at('M').c_str(), params.get()));
+  ListPtr output(
+      OTLperform(o.at('A').c_str(), o.at('M').c_str(), params.get()));
   if (!output) return FailFromLibrary(name, "perform failed");
   return PrintList(name, output.get());
 }
@@ -227,13 +233,18 @@ int Parse(const Command& c, int argc, char** argv, Options* options) {
   opterr = 0;
   optind = 1;
   for (int opt; (opt = getopt(argc, argv, spec.c_str())) != -1;) {
-    if (opt == '?') return Usage(c, std::string("unknown option -") + char(optopt));
-    if (opt == ':') return Usage(c, std::string("option -") + char(optopt) + " needs a value");
+    if (opt == '?')
+      return Usage(c, std::string("unknown option -") + char(optopt));
+    if (opt == ':')
+      return Usage(c,
+                   std::string("option -") + char(optopt) + " needs a value");
     (*options)[static_cast<char>(opt)] = optarg;
   }
-  if (optind < argc) return Usage(c, std::string("unexpected operand ") + argv[optind]);
+  if (optind < argc)
+    return Usage(c, std::string("unexpected operand ") + argv[optind]);
   for (const char* r = c.required; *r; ++r)
-    if (options->count(*r) == 0) return Usage(c, std::string("option -") + *r + " is required");
+    if (options->count(*r) == 0)
+      return Usage(c, std::string("option -") + *r + " is required");
   return kExitOk;
 }
 

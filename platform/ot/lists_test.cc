@@ -1,9 +1,8 @@
+#include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "platform/ot/alias_chain.h"
 #include "platform/ot/ot.h"

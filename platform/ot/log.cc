@@ -18,9 +18,7 @@ namespace {
 
 constexpr char kLogDir[] = "/var/adm";
 
-std::string Text(const char* text) {
-  return text == nullptr ? "(null)" : text;
-}
+std::string Text(const char* text) { return text == nullptr ? "(null)" : text; }
 
 // Appends "<head>: <text>\n".  A sink has no way to report a failure, so
 // a log that cannot be written (or no storage) loses the line and nothing
@@ -60,8 +58,8 @@ std::string TrimTrailingNewlines(std::string text) {
 
 bool AppendLogLine(const std::string& line, std::string* err) {
   std::string mapped = platform::MapPath(kLogPath);
-  UniqueFd fd(::open(mapped.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC,
-                     0644));
+  UniqueFd fd(
+      ::open(mapped.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
   if (!fd.valid() && errno == ENOENT) {
     if (!MakeDirs(kLogDir, err)) return false;
     fd.Reset(::open(mapped.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC,

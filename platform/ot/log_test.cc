@@ -1,12 +1,11 @@
 #include "platform/ot/log.h"
 
+#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <sstream>
-
-#include <gtest/gtest.h>
 
 #include "platform/ot/ot.h"
 #include "platform/ot/ot_test_util.h"
@@ -54,10 +53,10 @@ TEST_F(LogTest, TracesFollowTheOamTraceThreshold) {
     unlink(machine_.Host(kLogPath).c_str());
     IOTrace(c.level, "io", "x");
     OTtrace(c.level, "ot", "y");
-    std::string expected =
-        c.written ? "TRACE " + std::to_string(c.level) + " io: x\nOTTRACE " +
-                        std::to_string(c.level) + " ot: y\n"
-                  : "";
+    std::string expected = c.written ? "TRACE " + std::to_string(c.level) +
+                                           " io: x\nOTTRACE " +
+                                           std::to_string(c.level) + " ot: y\n"
+                                     : "";
     EXPECT_EQ(machine_.Log(), expected)
         << "OAM_TRACE=" << (c.setting ? c.setting : "(unset)") << " level "
         << c.level;
@@ -80,8 +79,7 @@ TEST_F(LogTest, LinesOfConcurrentWritersStayWhole) {
     pid_t pid = fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-      for (int i = 0; i < kLines; ++i)
-        IOLog("w", w, i, "%s", payload.c_str());
+      for (int i = 0; i < kLines; ++i) IOLog("w", w, i, "%s", payload.c_str());
       _exit(0);
     }
   }

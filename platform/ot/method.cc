@@ -53,7 +53,8 @@ std::vector<std::string> MethodEnvironment(const std::string& alias,
   for (char** e = environ; e != nullptr && *e != nullptr; ++e) {
     std::string entry = *e;
     size_t eq = entry.find('=');
-    if (eq != std::string::npos) env[entry.substr(0, eq)] = entry.substr(eq + 1);
+    if (eq != std::string::npos)
+      env[entry.substr(0, eq)] = entry.substr(eq + 1);
   }
   env["OT_ALIAS"] = alias;
   env["OT_METHOD"] = method;
@@ -133,8 +134,8 @@ bool IsMethodName(std::string_view keyword) {
 }
 
 Status RunMethod(const std::string& alias, const std::string& method,
-                 const std::string& command, const Pairs& params,
-                 Pairs* output, std::string* err) {
+                 const std::string& command, const Pairs& params, Pairs* output,
+                 std::string* err) {
   for (const Pair& p : params)
     if (!ValidPair(p, err)) return Status::kInvalid;
   UniqueFd input;

@@ -35,8 +35,8 @@ bool IsMethodName(std::string_view keyword);
 // *output; kInvalid when a parameter cannot travel as a keyword stream;
 // kFailed with the reason in *err otherwise.
 Status RunMethod(const std::string& alias, const std::string& method,
-                 const std::string& command, const Pairs& params,
-                 Pairs* output, std::string* err);
+                 const std::string& command, const Pairs& params, Pairs* output,
+                 std::string* err);
 
 }  // namespace ot
 

@@ -12,13 +12,12 @@
 
 static int failures = 0;
 
-#define CHECK(cond)                                                  \
-  do {                                                               \
-    if (!(cond)) {                                                   \
-      fprintf(stderr, "%s:%d: CHECK failed: %s\n", __FILE__, __LINE__, \
-              #cond);                                                \
-      ++failures;                                                    \
-    }                                                                \
+#define CHECK(cond)                                                            \
+  do {                                                                         \
+    if (!(cond)) {                                                             \
+      fprintf(stderr, "%s:%d: CHECK failed: %s\n", __FILE__, __LINE__, #cond); \
+      ++failures;                                                              \
+    }                                                                          \
   } while (0)
 
 static char root[64];

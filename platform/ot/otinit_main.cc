@@ -80,7 +80,8 @@ int main(int argc, char** argv) {
     servers = optarg;
   }
   if (optind < argc) {
-    fprintf(stderr, "OTinit: unexpected operand %s\nusage: OTinit [-S servers]\n",
+    fprintf(stderr,
+            "OTinit: unexpected operand %s\nusage: OTinit [-S servers]\n",
             argv[optind]);
     return ot::kExitUsage;
   }

@@ -120,13 +120,12 @@ int RunRSClient(int argc, char** argv) {
     return Error("RUDED_ROOT is not set: this machine is in no cluster");
   size_t slash = cluster_root.rfind('/');
   std::string cluster = slash == std::string::npos ? "."
-                        : slash == 0                ? "/"
-                                                    : cluster_root.substr(0, slash);
+                        : slash == 0               ? "/"
+                                     : cluster_root.substr(0, slash);
   std::string root, err;
   if (!FindMachine(cluster, node, &root, &err)) return Error(err);
-  IOTrace(8, "RSClient", "%s runs as %s (%s): %s",
-          platform::NodeName().c_str(), node.c_str(), root.c_str(),
-          command.c_str());
+  IOTrace(8, "RSClient", "%s runs as %s (%s): %s", platform::NodeName().c_str(),
+          node.c_str(), root.c_str(), command.c_str());
   if (setenv(RUDED_ROOT_ENV, root.c_str(), 1) != 0 || chdir(root.c_str()) != 0)
     return Error(root + ": " + strerror(errno));
   execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));

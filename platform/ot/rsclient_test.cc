@@ -12,9 +12,11 @@ TEST(RsClientTest, NodeNamesThatCanNameAMachine) {
     const char* node;
     bool valid;
   } cases[] = {
-      {"alpha", true}, {"node-1.example_x", true}, {"", false},
-      {".", false},    {"..", false},              {"a/b", false},
-      {"a b", false},  {"a;b", false},             {"$x", false},
+      {"alpha", true}, {"node-1.example_x", true},
+      {"", false},     {".", false},
+      {"..", false},   {"a/b", false},
+      {"a b", false},  {"a;b", false},
+      {"$x", false},
   };
   for (const Case& c : cases)
     EXPECT_EQ(ValidNodeName(c.node), c.valid) << "\"" << c.node << "\"";
@@ -30,8 +32,8 @@ TEST(RsClientTest, MachinesAreFoundByDirectoryThenByNodeName) {
     const char* node;
     const char* dir;  // nullptr: unknown
   } cases[] = {
-      {"m1", "/m1"},     {"alpha", "/m1"}, {"beta", "/beta"},
-      {"gamma", "/beta"}, {"delta", nullptr}, {"fabric", nullptr},
+      {"m1", "/m1"},      {"alpha", "/m1"},         {"beta", "/beta"},
+      {"gamma", "/beta"}, {"delta", nullptr},       {"fabric", nullptr},
       {"..", nullptr},    {"second line", nullptr},
   };
   for (const Case& c : cases) {

@@ -1,12 +1,11 @@
 #include "platform/ot/store.h"
 
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
-
-#include <gtest/gtest.h>
 
 #include "platform/ot/ot_test_util.h"
 
@@ -45,18 +44,12 @@ TEST_F(StoreTest, AliasesTheStoreCanName) {
     std::string alias;
     bool valid;
   } cases[] = {
-      {"disk1", true},
-      {"a:b", true},
-      {"System", true},
-      {std::string(255, 'a'), true},
-      {"", false},
-      {std::string(256, 'a'), false},
-      {"a/b", false},
-      {"..", false},
-      {".hidden", false},
-      {"with blank", false},
-      {"tab\tin", false},
-      {"del\x7f", false},
+      {"disk1", true},    {"a:b", true},
+      {"System", true},   {std::string(255, 'a'), true},
+      {"", false},        {std::string(256, 'a'), false},
+      {"a/b", false},     {"..", false},
+      {".hidden", false}, {"with blank", false},
+      {"tab\tin", false}, {"del\x7f", false},
   };
   for (const Case& c : cases) {
     std::string err;
@@ -104,7 +97,8 @@ TEST_F(StoreTest, UpdateReplacesInPlaceAndAppendsNewKeywords) {
 
 TEST_F(StoreTest, ABadPairRefusesTheWholeUpdate) {
   ASSERT_EQ(Update("disk1", {{"a", "1"}}), Status::kOk);
-  EXPECT_EQ(Update("disk1", {{"b", "2"}, {"alias", "other"}}), Status::kInvalid);
+  EXPECT_EQ(Update("disk1", {{"b", "2"}, {"alias", "other"}}),
+            Status::kInvalid);
   EXPECT_EQ(Update("disk1", {{"b", "2"}, {"c", "\""}}), Status::kInvalid);
   EXPECT_EQ(Update("bad/alias", {{"b", "2"}}), Status::kInvalid);
   EXPECT_EQ(Load("disk1"), (Pairs{{"a", "1"}}));
