@@ -69,19 +69,19 @@ int PrintPair(const char* name, const char* keyword, const char* value) {
 }
 
 // "-" is standard input; anything else a file under the machine root.
-InputPtr OpenInput(const char* name, const std::string& spec) {
-  if (spec == "-") return InputPtr(stdin);
-  InputPtr in(fopen(platform::MapPath(spec).c_str(), "re"));
-  if (!in) Fail(name, "open(" + spec + "): " + strerror(errno));
+InputPtr OpenInput(const char* name, const std::string& input) {
+  if (input == "-") return InputPtr(stdin);
+  InputPtr in(fopen(platform::MapPath(input).c_str(), "re"));
+  if (!in) Fail(name, "open(" + input + "): " + strerror(errno));
   return in;
 }
 
-ListPtr ReadStream(const char* name, const std::string& spec) {
-  InputPtr in = OpenInput(name, spec);
+ListPtr ReadStream(const char* name, const std::string& input) {
+  InputPtr in = OpenInput(name, input);
   if (!in) return nullptr;
   ListPtr list(KeywordStreamToList(in.get()));
   if (!list)
-    Fail(name, (spec == "-" ? std::string("standard input") : spec) +
+    Fail(name, (input == "-" ? std::string("standard input") : input) +
                    ": not a keyword stream (sspi_errno " +
                    std::to_string(sspi_errno) + ")");
   return list;
@@ -150,8 +150,8 @@ struct LineBuffer {
 
 // Reads "keyword=value" lines; the value is the rest of the line.  Empty
 // lines are skipped.
-ListPtr ReadSearch(const char* name, const std::string& spec) {
-  InputPtr in = OpenInput(name, spec);
+ListPtr ReadSearch(const char* name, const std::string& input) {
+  InputPtr in = OpenInput(name, input);
   ListPtr list(in ? CreateKeywordList() : nullptr);
   if (!list) return nullptr;
   LineBuffer line;
@@ -228,11 +228,12 @@ int Usage(const Command& c, const std::string& problem) {
 }
 
 int Parse(const Command& c, int argc, char** argv, Options* options) {
-  std::string spec = ":";
-  for (const char* l = c.letters; *l; ++l) spec += std::string(1, *l) + ":";
+  std::string optstring = ":";
+  for (const char* l = c.letters; *l; ++l)
+    optstring += std::string(1, *l) + ":";
   opterr = 0;
   optind = 1;
-  for (int opt; (opt = getopt(argc, argv, spec.c_str())) != -1;) {
+  for (int opt; (opt = getopt(argc, argv, optstring.c_str())) != -1;) {
     if (opt == '?')
       return Usage(c, std::string("unknown option -") + char(optopt));
     if (opt == ':')
