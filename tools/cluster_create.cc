@@ -100,8 +100,10 @@ std::vector<std::string> Commands(const std::string& dir) {
   return names;
 }
 
-// Runs program with RUDED_ROOT=root; true when it exits with status 0.
-bool RunWithRoot(const std::string& program, const std::string& root,
+// Runs program with its arguments and RUDED_ROOT=root; true when it exits
+// with status 0.
+bool RunWithRoot(const std::string& program,
+                 const std::vector<std::string>& args, const std::string& root,
                  std::string* err) {
   std::vector<std::string> env{std::string(RUDED_ROOT_ENV) + "=" + root};
   for (char** e = environ; *e != nullptr; ++e)
@@ -110,10 +112,13 @@ bool RunWithRoot(const std::string& program, const std::string& root,
   std::vector<char*> envp;
   for (std::string& s : env) envp.push_back(s.data());
   envp.push_back(nullptr);
-  std::string arg0 = program;
-  char* argv[] = {arg0.data(), nullptr};
+  std::vector<std::string> words{program};
+  words.insert(words.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& w : words) argv.push_back(w.data());
+  argv.push_back(nullptr);
   pid_t pid;
-  int rc = posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv,
+  int rc = posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(),
                        envp.data());
   if (rc != 0) {
     errno = rc;
@@ -130,6 +135,7 @@ bool RunWithRoot(const std::string& program, const std::string& root,
 }
 
 bool MakeMachine(const std::string& root, const std::string& name,
+                 const std::string& servers,
                  const std::vector<std::string>& commands,
                  const std::string& command_dir, std::string* err) {
   if (::mkdir(root.c_str(), 0755) != 0) return Error(root, err);
@@ -150,7 +156,7 @@ bool MakeMachine(const std::string& root, const std::string& name,
   }
   struct stat st;
   if (::stat((bin + "OTinit").c_str(), &st) == 0)
-    return RunWithRoot(bin + "OTinit", root, err);
+    return RunWithRoot(bin + "OTinit", {"-S", servers}, root, err);
   return true;
 }
 
@@ -181,8 +187,13 @@ bool CreateCluster(const CreateOptions& options, std::string* err) {
   std::string command_dir =
       options.command_dir.empty() ? "" : Absolute(options.command_dir);
   std::vector<std::string> commands = Commands(command_dir);
+  // Every machine of the cluster serves names to every other one, so that
+  // the location service reaches them all without a registry file.
+  std::string servers;
   for (const std::string& m : fabric.machines())
-    if (!MakeMachine(dir + "/" + m, m, commands, command_dir, err))
+    servers += (servers.empty() ? "" : ",") + m;
+  for (const std::string& m : fabric.machines())
+    if (!MakeMachine(dir + "/" + m, m, servers, commands, command_dir, err))
       return false;
   return true;
 }
