@@ -6,8 +6,7 @@ add_executable(ls_unit_test
   ls_parse_test.cc
   ls_test_util.cc
   ls_valid_test.cc
-  shell_line_test.cc
-  word_reader_test.cc)
+  shell_line_test.cc)
 target_link_libraries(ls_unit_test ls_objects e2e_util GTest::gtest_main)
 gtest_discover_tests(ls_unit_test DISCOVERY_TIMEOUT 30)
 

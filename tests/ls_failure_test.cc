@@ -125,6 +125,8 @@ TEST_F(LsFailureTest, ReadsEmptyAndMalformedOutput) {
       {"OTnextalias", "", {"next", "all", "beta:d"}, "NULL\n",
        {"LOG LS.LSQuerynext 799 5: fscanf failed"}},
       {"OTnextalias", "\n disk7 disk8\n", {"next", "all", "beta:d"}, "disk7\n", {}},
+      {"OTnextalias", w40.substr(1) + "\n", {"next", "all", "beta:d"}, w40.substr(1) + "\n",
+       {}},
       {"OTnextalias", w40, {"next", "all", "beta:d"}, "NULL\n",
        {"LOG LS.LSQuerynext 799 3: next alias refused: longer than 39 bytes"}},
       {"OTperform", "", {"perform", "beta:d", "do_x"}, "", {}},
