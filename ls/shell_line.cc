@@ -22,7 +22,7 @@ bool IsAlnum(char c) {
 bool CharAllowed(char c, WordRule rule) {
   if (IsAlnum(c) || c == '.' || c == '_' || c == '-') return true;
   if (rule == WordRule::kNode) return false;
-  return strchr(",:/@%+=", c) != nullptr && c != '\0';
+  return c != '\0' && strchr(",:/@%+=", c) != nullptr;
 }
 
 // Appends text to out, failing when out would not hold it with its NUL.
