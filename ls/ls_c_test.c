@@ -49,7 +49,7 @@ static void MakeRoot(char* root, size_t size) {
     exit(2);
   }
   const char* dirs[] = {"/etc", "/tmp", "/var", "/var/adm"};
-  char path[4096];
+  char path[4096 + 64]; /* the root and a short suffix */
   for (size_t i = 0; i < sizeof dirs / sizeof dirs[0]; ++i) {
     snprintf(path, sizeof path, "%s%s", root, dirs[i]);
     mkdir(path, 0755);

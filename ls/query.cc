@@ -51,9 +51,11 @@ AttributeRecord* ReadRecord(const char* component, FILE* output) {
   }
   auto* record = static_cast<AttributeRecord*>(calloc(1, sizeof(AttributeRecord)));
   if (record == nullptr) return nullptr;
-  // The reader stops keywords at 31 and values at 511 bytes: both fit.
-  strncpy(record->keyword, keyword, sizeof record->keyword - 1);
-  strncpy(record->value, value, sizeof record->value - 1);
+  // The reader stops keywords at 31 and values at 511 bytes: both fit, and
+  // calloc has already terminated them.
+  memcpy(record->keyword, keyword,
+         strnlen(keyword, sizeof record->keyword - 1));
+  memcpy(record->value, value, strnlen(value, sizeof record->value - 1));
   return record;
 }
 
