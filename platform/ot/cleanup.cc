@@ -44,7 +44,7 @@ bool AddCleanupPath(const std::string& path) {
   }
 }
 
-bool RemoveCleanupPath(const std::string& path) {
+bool RemoveCleanupPath(std::string_view path) {
   if (g_entries == nullptr) return false;
   for (auto it = g_entries->begin(); it != g_entries->end(); ++it) {
     if (it->path == path) {

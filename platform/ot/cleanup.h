@@ -10,6 +10,7 @@
 #define RUDED_PLATFORM_OT_CLEANUP_H_
 
 #include <string>
+#include <string_view>
 
 namespace ot {
 
@@ -18,8 +19,9 @@ namespace ot {
 // Returns false without storage.
 bool AddCleanupPath(const std::string& path);
 
-// Takes one listing of path off.  False when it is not listed.
-bool RemoveCleanupPath(const std::string& path);
+// Takes one listing of path off.  False when it is not listed.  Needs no
+// storage, so a file can always be withdrawn once it is gone.
+bool RemoveCleanupPath(std::string_view path);
 
 // Removes every listed file and empties the list (what the exit handler
 // does).  Returns the number of files unlinked.

@@ -1,0 +1,16 @@
+# Robustness: exhausted storage, device faults, concurrent and interrupted
+# runs, and hostile input, against the staged programs and libls.
+
+# libls with each allocation failing in turn, in process on a simulated
+# cluster (malloc is interposed in this program, except in sanitizer
+# builds, where the tests skip).
+if(TARGET ls_objects)
+  qv_add_e2e_test(robust_alloc_test
+    SOURCES robust_alloc_test.cc robust_malloc.cc ls_cluster.cc
+    DEPENDS ls_call ot_programs)
+  target_link_libraries(robust_alloc_test ls_objects)
+  target_compile_definitions(robust_alloc_test PRIVATE
+    LS_CALL="$<TARGET_FILE:ls_call>"
+    LS_OT_BIN_DIR="${QV_STAGE_DIR}/${QV_OT_BIN_SUBDIR}")
+endif()
+
