@@ -206,4 +206,30 @@ TEST_F(RobustAllocTest, CleanupWithdrawalNeedsNoStorage) {
   EXPECT_EQ(OTcleanup(entry.c_str(), 1), 1);  // no longer listed
 }
 
+// A change of machine root that ran out of storage half way left the new
+// root recorded beside the old machine's path, and every later path of the
+// process was mapped under the old machine.
+TEST_F(RobustAllocTest, MachineRootChangeOutOfStorageLeavesNoStaleRoot) {
+  const std::string old_root = Root("alpha");
+  long n = 0;
+  for (bool failed = true; failed; ++n) {
+    setenv("RUDED_ROOT", old_root.c_str(), 1);
+    ASSERT_EQ(platform::MapPath("/etc"), old_root + "/etc");
+    // Each time longer than any root before, so that the strings that keep
+    // the root must grow again.
+    const std::string new_dir = Root("beta") + "/" + std::string(64 << n, 'd');
+    setenv("RUDED_ROOT", (new_dir + "/").c_str(), 1);
+    robust::StartCount(n);
+    try {
+      platform::MapPath("/etc");
+    } catch (const std::bad_alloc&) {
+    }
+    failed = robust::StopCount().failed;
+    EXPECT_EQ(platform::MapPath("/etc"), new_dir + "/etc")
+        << "allocation " << n;
+  }
+  EXPECT_GT(n, 2);
+  setenv("RUDED_ROOT", old_root.c_str(), 1);
+}
+
 }  // namespace

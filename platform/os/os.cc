@@ -28,14 +28,20 @@ std::string MachineRoot() {
   const char* root = getenv(RUDED_ROOT_ENV);
   if (root == nullptr || *root == '\0') return "";
   if (raw != root || absolute.empty()) {
-    raw = root;
-    absolute = raw;
-    if (absolute.front() != '/') {
+    // Both are built before either is replaced: storage running out half
+    // way must not leave the new raw root paired with the old machine's
+    // absolute one, which later calls would take as settled.
+    std::string new_raw = root;
+    std::string new_absolute = new_raw;
+    if (new_absolute.front() != '/') {
       char cwd[4096];
       if (getcwd(cwd, sizeof cwd) != nullptr)
-        absolute = std::string(cwd) + "/" + absolute;
+        new_absolute = std::string(cwd) + "/" + new_absolute;
     }
-    while (!absolute.empty() && absolute.back() == '/') absolute.pop_back();
+    while (!new_absolute.empty() && new_absolute.back() == '/')
+      new_absolute.pop_back();
+    raw.swap(new_raw);
+    absolute.swap(new_absolute);
   }
   return absolute;
 }
