@@ -79,12 +79,14 @@ OT_EXPORT void OTFreeObject(ManagedObject* object);
 
 /* Splits a net alias at its first colon into a new list holding the pairs
  * "nodename" and "alias", in that order (either value may be empty).
- * NULL when the text holds no colon, is longer than 519 bytes, or is NULL.
+ * NULL when the text holds no colon, is longer than 519 bytes, or is NULL,
+ * and when storage runs out (never a list with one pair only).
  * Example: "alpha:a:b" gives nodename=alpha, alias=a:b. */
 LS_EXPORT KeywordList* LSParseNetalias(const char* netalias);
 
 /* A new list holding the one pair "netalias" = nodename ":" alias; NULL
- * when an argument is NULL or the text would exceed 519 bytes. */
+ * when an argument is NULL, the text would exceed 519 bytes or storage
+ * runs out. */
 LS_EXPORT KeywordList* LSCreateNetalias(const char* nodename,
                                         const char* alias);
 

@@ -27,8 +27,13 @@ KeywordList* LSParseNetalias(const char* netalias) {
   KeywordList* list = CreateKeywordList();
   if (list == nullptr) return nullptr;
   *colon = '\0';
-  AddKeywordToList(list, "nodename", copy);
-  AddKeywordToList(list, "alias", colon + 1);
+  // A split missing a pair (storage ran out) would name another object:
+  // without "alias" a query asks for the node's first object.
+  if (AddKeywordToList(list, "nodename", copy) != 0 ||
+      AddKeywordToList(list, "alias", colon + 1) != 0) {
+    DestroyKeywordList(list);
+    return nullptr;
+  }
   return list;
 }
 
@@ -43,7 +48,10 @@ KeywordList* LSCreateNetalias(const char* nodename, const char* alias) {
   memcpy(text + node_len + 1, alias, alias_len + 1);
   KeywordList* list = CreateKeywordList();
   if (list == nullptr) return nullptr;
-  AddKeywordToList(list, "netalias", text);
+  if (AddKeywordToList(list, "netalias", text) != 0) {
+    DestroyKeywordList(list);
+    return nullptr;
+  }
   return list;
 }
 

@@ -232,4 +232,27 @@ TEST_F(RobustAllocTest, MachineRootChangeOutOfStorageLeavesNoStaleRoot) {
   setenv("RUDED_ROOT", old_root.c_str(), 1);
 }
 
+// Storage running out while a net alias is split must fail the split, not
+// hand out a list without "alias": a query then asked the node for its
+// first object instead of the one after the alias given.
+TEST_F(RobustAllocTest, NetAliasesSplitWholeOrNotAtAll) {
+  Sweep s =
+      FailEach({"LSParseNetalias",
+                [] { return Shown(LSParseNetalias("beta:disk1")); }, "NULL"});
+  EXPECT_GT(s.points, 2);
+  s = FailEach({"LSCreateNetalias",
+                [] { return Shown(LSCreateNetalias("beta", "disk1")); },
+                "NULL"});
+  EXPECT_GT(s.points, 1);
+  // A failed split is a refused net alias, never another object's.
+  s = FailEach({"LSQuerynext (remote)",
+                [] {
+                  char* next = LSQuerynext("all", "beta:disk1");
+                  robust::PauseCount();
+                  return std::string(next != nullptr ? next : "NULL");
+                },
+                "NULL"});
+  EXPECT_GT(s.failures, 0);
+}
+
 }  // namespace
