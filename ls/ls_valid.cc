@@ -110,8 +110,10 @@ bool ReadMaximum(KeywordList* list, int* maximum) {
 // Adds the names of one name_servers pair.  False when storage ran out.
 bool AddPairNames(const char* value, ServerList* servers) {
   IOTrace(7, "LSGetServers", "all servers %s\n", value);
+  // The value is never NULL here, so no list means no storage; skipping
+  // the pair would hand out a shorter server list as if it were whole.
   char** names = ParseCommaList(value);
-  if (names == nullptr) return true;
+  if (names == nullptr) return false;
   bool ok = true;
   for (char** name = names; ok && *name != nullptr; ++name) {
     IOTrace(7, "LSGetServers", "read server %s\n", *name);

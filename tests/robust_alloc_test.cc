@@ -255,4 +255,26 @@ TEST_F(RobustAllocTest, NetAliasesSplitWholeOrNotAtAll) {
   EXPECT_GT(s.failures, 0);
 }
 
+// A name_servers pair whose names could not be split for want of storage
+// was skipped, and the registry read handed out the other servers as the
+// whole list.
+TEST_F(RobustAllocTest, RegistryReadsGiveTheWholeListOrNone) {
+  Register(
+      "alpha",
+      "MaXnAmEsErVrS=8\nname_servers=\"beta,gamma\"\nname_servers=delta\n");
+  FailEach({"LSGetservers", [] { return Shown(LSGetservers()); }, "NULL"});
+  FailEach({"verify_node", [] { return ShownInt(verify_node("delta")); }, "0"});
+
+  // Without a registry the System object names the servers, looked up
+  // with the default device table; the caller's table comes back.
+  unlink((Root("alpha") + "/etc/KELDA_servers").c_str());
+  setenv("OAM_DEVTAB", "/etc/mytab", 1);
+  Operation fallback{"LSGetservers (System object)",
+                     [] { return Shown(LSGetservers()); }, "NULL"};
+  fallback.check = [](long n, const std::string&) {
+    EXPECT_STREQ(getenv("OAM_DEVTAB"), "/etc/mytab") << "allocation " << n;
+  };
+  FailEach(fallback);
+}
+
 }  // namespace
