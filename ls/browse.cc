@@ -4,6 +4,7 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <memory>
 #include <utility>
 
 #include "ls/frame.h"
@@ -51,9 +52,14 @@ void AliasAppender::Add(const char* node, const char* alias) {
     IOTrace(7, kComponent, "Add value to Alias List");
     // With the address of the last entry's link, AddAnAliasToList starts
     // the chain there: the new entry becomes the tail.
-    if (AddAnAliasToList(tail_, value) == 0 && *tail_ != nullptr)
+    if (AddAnAliasToList(tail_, value) == 0 && *tail_ != nullptr) {
       tail_ = &(*tail_)->next;
-    IOTrace(7, kComponent, "Added value to Alias List");
+      IOTrace(7, kComponent, "Added value to Alias List");
+    } else {
+      // Out of storage: the alias is left out, and the log says so, as
+      // for a net alias that cannot be composed.
+      IOLog(kComponent, 702, 1, "%s failed", "AddAnAliasToList");
+    }
   }
   DestroyKeywordList(composed);
 }
@@ -110,6 +116,10 @@ AliasList* Browse(KeywordList* search, const char* node) {
   return result;
 }
 
+struct ListDestroyer {
+  void operator()(KeywordList* list) const { DestroyKeywordList(list); }
+};
+
 // "Containment" names the node; the rest of the list are the criteria.
 AliasList* GetAliases(KeywordList* search) {
   if (search == nullptr) return OTLgetaliases(nullptr);
@@ -128,21 +138,20 @@ AliasList* GetAliases(KeywordList* search) {
   }
   memcpy(node, value, strlen(value) + 1);
   OTtrace(7, "LSgetaliases", "Containment=%s\n", node);
-  KeywordList* criteria = DuplicateKeywordList(search);
+  // Owned here: the browse may end in an exception when storage for a
+  // C++ object runs out, and the copy must go all the same.
+  std::unique_ptr<KeywordList, ListDestroyer> criteria(
+      DuplicateKeywordList(search));
   if (criteria == nullptr || sspi_errno != 0) {
     OTerror("LSBrowse", "Error in DuplicateKeywordList\n");
-    if (criteria != nullptr) DestroyKeywordList(criteria);
     return nullptr;
   }
-  if (RemoveKeywordFmList(criteria, "Containment") != 0) {
+  if (RemoveKeywordFmList(criteria.get(), "Containment") != 0) {
     OTerror("LSBrowse", "Error in RemoveKeywordFmList\n");
-    DestroyKeywordList(criteria);
     return nullptr;
   }
   OTtrace(7, "LSgetaliases", "Containment=%s\n", node);
-  AliasList* result = LSBrowse(criteria, node);
-  DestroyKeywordList(criteria);
-  return result;
+  return LSBrowse(criteria.get(), node);
 }
 
 }  // namespace
