@@ -277,6 +277,15 @@ TEST_F(RobustAllocTest, RegistryReadsGiveTheWholeListOrNone) {
   FailEach(fallback);
 }
 
+TEST_F(RobustAllocTest, QueriesAnswerFullyOrNotAtAll) {
+  FailEach({"LSQueryattrs (local)",
+            [] { return Shown(LSQueryattrs("alpha:disk1")); }, "NULL"});
+  Sweep s = FailEach({"LSQueryattr (remote)",
+                      [] { return Shown(LSQueryattr("beta:disk1", "size")); },
+                      "NULL"});
+  EXPECT_GT(s.failures, 0);
+}
+
 // A browse that ran out of storage for a C++ object leaked its copy of the
 // search list, and an alias it could not add to the result was left out
 // without a word.
@@ -298,6 +307,42 @@ TEST_F(RobustAllocTest, BrowseKeepsTheSearchListAndLogsEveryAliasLeftOut) {
   Sweep s = FailEach(browse);
   EXPECT_GT(s.partial, 0);
   DestroyKeywordList(search);
+}
+
+TEST_F(RobustAllocTest, PutTakesEffectExactlyWhenItSucceeds) {
+  KeywordList* attributes = MakeList({{"color", ""}});
+  int run = 0;
+  std::string value;
+  const std::string store = Root("beta") + "/var/sadm/ot/objects/disk1";
+  Operation put{"LSPut (remote)",
+                [&] { return ShownInt(LSPut("beta:disk1", attributes)); },
+                "-1"};
+  // Each run puts a value of its own, so that its effect can be seen.
+  put.prepare = [&] {
+    value = "v" + std::to_string(run++);
+    UpdateKeywordInList(attributes, "color", value.c_str());
+  };
+  put.check = [&](long n, const std::string& shown) {
+    const bool stored = e2e::ReadFile(store).find("color=\"" + value + "\"") !=
+                        std::string::npos;
+    EXPECT_EQ(stored, shown == "0") << "allocation " << n << ": " << shown;
+  };
+  FailEach(put);
+  DestroyKeywordList(attributes);
+}
+
+TEST_F(RobustAllocTest, PerformAnswersFullyOrNotAtAll) {
+  KeywordList* parameters = MakeList({{"a", "1"}, {"b", "two words"}});
+  const Pairs before = Contents(parameters);
+  Operation perform{
+      "RSPerform (remote)",
+      [&] { return Shown(RSPerform("beta:System", "do_echo", parameters)); },
+      "NULL"};
+  perform.check = [&](long n, const std::string&) {
+    EXPECT_EQ(Contents(parameters), before) << "allocation " << n;
+  };
+  FailEach(perform);
+  DestroyKeywordList(parameters);
 }
 
 }  // namespace
