@@ -14,3 +14,15 @@ if(TARGET ls_objects)
     LS_OT_BIN_DIR="${QV_STAGE_DIR}/${QV_OT_BIN_SUBDIR}")
 endif()
 
+# qv_cspec with each allocation of its directory scan failing in turn: the
+# staged command runs with robust_failmalloc.so preloaded.
+if(TARGET qv_cspec)
+  add_library(robust_failmalloc MODULE robust_failmalloc.cc)
+  set_target_properties(robust_failmalloc PROPERTIES PREFIX "")
+  qv_add_e2e_test(robust_cspec_alloc_test
+    SOURCES robust_cspec_alloc_test.cc
+    DEPENDS qv_cspec robust_failmalloc)
+  target_link_libraries(robust_cspec_alloc_test cspec_e2e)
+  target_compile_definitions(robust_cspec_alloc_test PRIVATE
+    ROBUST_FAILMALLOC="$<TARGET_FILE:robust_failmalloc>")
+endif()
