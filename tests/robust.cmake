@@ -26,3 +26,14 @@ if(TARGET qv_cspec)
   target_compile_definitions(robust_cspec_alloc_test PRIVATE
     ROBUST_FAILMALLOC="$<TARGET_FILE:robust_failmalloc>")
 endif()
+
+# qv_cspec on simulated clusters made by simcluster: every fault of the
+# hardware, concurrent and interrupted runs, hostile input.
+if(TARGET qv_cspec AND TARGET simcluster)
+  add_library(robust_cluster STATIC robust_cluster.cc)
+  target_link_libraries(robust_cluster PUBLIC cspec_e2e)
+  qv_add_e2e_test(robust_faults_test
+    SOURCES robust_faults_test.cc
+    DEPENDS qv_cspec simcluster)
+  target_link_libraries(robust_faults_test robust_cluster)
+endif()

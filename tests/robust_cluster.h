@@ -1,0 +1,52 @@
+// A simulated cluster for the robustness tests of qv_cspec: made from fabric
+// text by the staged simcluster in a directory of the test's, with the
+// staged qv_cspec run as any of its machines.
+
+#ifndef RUDED_TESTS_ROBUST_CLUSTER_H_
+#define RUDED_TESTS_ROBUST_CLUSTER_H_
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tests/e2e_util.h"
+
+namespace robust {
+
+class Cluster {
+ public:
+  // The cluster lives in dir, which must not exist yet.
+  explicit Cluster(std::string dir) : dir_(std::move(dir)) {}
+
+  // Writes the fabric beside the cluster and runs simcluster create.
+  e2e::RunResult Create(const std::string& fabric);
+  // simcluster show.
+  e2e::RunResult Show() const;
+
+  const std::string& dir() const { return dir_; }
+  std::string Root(const std::string& machine) const;
+  std::string Hostadp(const std::string& machine) const;
+  std::string Cspecials(const std::string& machine) const;
+  std::string DeviceInfo(const std::string& machine) const;  // its text
+
+  // The staged qv_cspec with args, as machine.
+  e2e::RunResult Cspec(const std::string& machine,
+                       const std::vector<std::string>& args) const;
+
+ private:
+  std::string dir_;
+};
+
+// An adapter as node names write it (bus 0..7, controller 0..7, SCSI bus
+// 0..3): bus 0, controller 1, SCSI bus 0 is "10"; bus 1, controller 0 "100".
+std::string AdapterText(int bus, int controller, int scsi_bus);
+
+// The device_info line of a disk: its bus's adapter, its target and its
+// INQUIRY fields as given (padded here), separated by Control-A.
+std::string InfoLine(const std::string& adapter, int target,
+                     const std::string& vendor, const std::string& product,
+                     const std::string& revision, const std::string& serial);
+
+}  // namespace robust
+
+#endif  // RUDED_TESTS_ROBUST_CLUSTER_H_
