@@ -36,4 +36,8 @@ if(TARGET qv_cspec AND TARGET simcluster)
     SOURCES robust_faults_test.cc
     DEPENDS qv_cspec simcluster)
   target_link_libraries(robust_faults_test robust_cluster)
+  qv_add_e2e_test(robust_concurrency_test
+    SOURCES robust_concurrency_test.cc
+    DEPENDS qv_cspec simcluster)
+  target_link_libraries(robust_concurrency_test robust_cluster)
 endif()

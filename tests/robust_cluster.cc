@@ -1,5 +1,12 @@
 #include "tests/robust_cluster.h"
 
+#include <errno.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "tests/cspec_e2e.h"
 
 namespace robust {
@@ -41,6 +48,68 @@ std::string Cluster::DeviceInfo(const std::string& machine) const {
 e2e::RunResult Cluster::Cspec(const std::string& machine,
                               const std::vector<std::string>& args) const {
   return cspec_e2e::RunCspec(Root(machine), args);
+}
+
+Running::Running(const Cluster& cluster, const std::string& machine,
+                 const std::vector<std::string>& args, Err err) {
+  static int serial = 0;
+  const std::string base = cluster.dir() + ".run" + std::to_string(++serial);
+  out_file_ = base + ".out";
+  err_file_ = err == Err::kFile ? base + ".err" : "";
+  int pipe_fds[2] = {-1, -1};
+  if (err == Err::kPipe && pipe(pipe_fds) != 0) return;
+  std::vector<std::string> argv = {e2e::Staged("sbin/qv_cspec")};
+  argv.insert(argv.end(), args.begin(), args.end());
+  const std::string root = cluster.Root(machine);
+  pid_ = fork();
+  if (pid_ == 0) {
+    setenv("RUDED_ROOT", root.c_str(), 1);
+    int out = open(out_file_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int errfd = err == Err::kPipe ? pipe_fds[1]
+                                  : open(err_file_.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (out < 0 || errfd < 0) _exit(127);
+    dup2(out, 1);
+    dup2(errfd, 2);
+    std::vector<char*> v;
+    for (std::string& a : argv) v.push_back(a.data());
+    v.push_back(nullptr);
+    execv(v[0], v.data());
+    _exit(127);
+  }
+  if (err == Err::kPipe) {
+    close(pipe_fds[1]);
+    err_pipe_ = pipe_fds[0];
+  }
+}
+
+Running::~Running() {
+  if (pid_ > 0) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  if (err_pipe_ >= 0) close(err_pipe_);
+}
+
+e2e::RunResult Running::Wait() {
+  e2e::RunResult r;
+  if (err_pipe_ >= 0) {
+    char buffer[4096];
+    for (ssize_t n; (n = read(err_pipe_, buffer, sizeof buffer)) != 0;) {
+      if (n > 0) r.err.append(buffer, static_cast<size_t>(n));
+      if (n < 0 && errno != EINTR) break;
+    }
+    close(err_pipe_);
+    err_pipe_ = -1;
+  }
+  int status = 0;
+  if (pid_ > 0 && waitpid(pid_, &status, 0) == pid_) {
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  pid_ = -1;
+  r.out = e2e::ReadFile(out_file_);
+  if (!err_file_.empty()) r.err = e2e::ReadFile(err_file_);
+  return r;
 }
 
 std::string AdapterText(int bus, int controller, int scsi_bus) {

@@ -5,6 +5,8 @@
 #ifndef RUDED_TESTS_ROBUST_CLUSTER_H_
 #define RUDED_TESTS_ROBUST_CLUSTER_H_
 
+#include <sys/types.h>
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -35,6 +37,34 @@ class Cluster {
 
  private:
   std::string dir_;
+};
+
+// The staged qv_cspec started as a machine of a cluster and left running,
+// so that a test can run others beside it or signal it.  Its standard
+// output goes to a file; its standard error to a file, or to a pipe that
+// the test reads (or leaves unread, which stops a -d run once the pipe is
+// full).  A run still going when the object goes is killed.
+class Running {
+ public:
+  enum class Err { kFile, kPipe };
+  Running(const Cluster& cluster, const std::string& machine,
+          const std::vector<std::string>& args, Err err = Err::kFile);
+  ~Running();
+  Running(const Running&) = delete;
+  Running& operator=(const Running&) = delete;
+
+  pid_t pid() const { return pid_; }
+  // The name of its temporary probe node, in its machine's hostadp/.
+  std::string TmpNode() const { return ".tmpdev" + std::to_string(pid_); }
+
+  // Reads the error pipe to its end, then waits.  status as e2e::Run
+  // gives it (128 + the signal's number when killed).
+  e2e::RunResult Wait();
+
+ private:
+  pid_t pid_ = -1;
+  int err_pipe_ = -1;
+  std::string out_file_, err_file_;
 };
 
 // An adapter as node names write it (bus 0..7, controller 0..7, SCSI bus
