@@ -40,4 +40,8 @@ if(TARGET qv_cspec AND TARGET simcluster)
     SOURCES robust_concurrency_test.cc
     DEPENDS qv_cspec simcluster)
   target_link_libraries(robust_concurrency_test robust_cluster)
+  qv_add_e2e_test(robust_signal_test
+    SOURCES robust_signal_test.cc
+    DEPENDS qv_cspec simcluster)
+  target_link_libraries(robust_signal_test robust_cluster)
 endif()

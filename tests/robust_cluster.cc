@@ -7,6 +7,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <thread>
+
 #include "tests/cspec_e2e.h"
 
 namespace robust {
@@ -51,7 +54,8 @@ e2e::RunResult Cluster::Cspec(const std::string& machine,
 }
 
 Running::Running(const Cluster& cluster, const std::string& machine,
-                 const std::vector<std::string>& args, Err err) {
+                 const std::vector<std::string>& args, Err err,
+                 const std::vector<int>& ignored) {
   static int serial = 0;
   const std::string base = cluster.dir() + ".run" + std::to_string(++serial);
   out_file_ = base + ".out";
@@ -71,6 +75,7 @@ Running::Running(const Cluster& cluster, const std::string& machine,
     if (out < 0 || errfd < 0) _exit(127);
     dup2(out, 1);
     dup2(errfd, 2);
+    for (int sig : ignored) signal(sig, SIG_IGN);
     std::vector<char*> v;
     for (std::string& a : argv) v.push_back(a.data());
     v.push_back(nullptr);
@@ -118,6 +123,73 @@ std::string AdapterText(int bus, int controller, int scsi_bus) {
   return std::string(kFirst[bus]) +
          (bus != 0 ? kSecond[controller] : kFirst[controller]) +
          std::to_string(scsi_bus);
+}
+
+std::string Port(int i) {
+  return "0 " + std::to_string(i / 4) + " " + std::to_string(i % 4);
+}
+
+std::string Adapter(int i) { return AdapterText(0, i / 4, i % 4); }
+
+std::string SharedBuses(int count, const std::vector<int>& disks,
+                        bool stamped) {
+  std::string fabric;
+  for (int i = 0; i < count; ++i) {
+    fabric += "bus s" + std::to_string(i) + "\n  adapter nodeA " + Port(i) +
+              " 7\n  adapter nodeB " + Port(i) + " 6" +
+              (stamped ? " stamp=c0:nodeB" : "") + "\n";
+    for (int t : disks)
+      fabric += "  disk " + std::to_string(t) + " SEAGATE ST1 0001 serial=S" +
+                std::to_string(i) + "T" + std::to_string(t) + "\n";
+  }
+  return fabric;
+}
+
+namespace {
+
+const std::vector<int> kLongProbeDisks = {0, 1,  2,  3,  4,  5,  8,
+                                          9, 10, 11, 12, 13, 14, 15};
+constexpr int kLongProbeBuses = 8;
+
+}  // namespace
+
+std::string LongProbeFabric() {
+  std::string fabric = SharedBuses(kLongProbeBuses, kLongProbeDisks, true);
+  for (int bus = 1; bus <= 4; ++bus)
+    for (int c = 0; c < 8; ++c)
+      for (int s = 0; s < 4; ++s)
+        fabric += "bus l" + AdapterText(bus, c, s) + "\n  adapter nodeA " +
+                  std::to_string(bus) + " " + std::to_string(c) + " " +
+                  std::to_string(s) + " 15\n";
+  return fabric;
+}
+
+std::string LongProbeInfo() {
+  std::string info;
+  for (int i = 0; i < kLongProbeBuses; ++i)
+    for (int t : kLongProbeDisks)
+      info += InfoLine(Adapter(i), t, "SEAGATE", "ST1", "0001",
+                       "S" + std::to_string(i) + "T" + std::to_string(t));
+  return info;
+}
+
+bool LockedByOther(const std::string& path) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct flock probe = {};
+  probe.l_type = F_WRLCK;
+  probe.l_whence = SEEK_SET;
+  bool locked = fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
+  close(fd);
+  return locked;
+}
+
+bool WaitFor(const std::function<bool()>& cond) {
+  for (int i = 0; i < 2000; ++i) {
+    if (cond()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return cond();
 }
 
 std::string InfoLine(const std::string& adapter, int target,

@@ -7,6 +7,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -47,8 +48,10 @@ class Cluster {
 class Running {
  public:
   enum class Err { kFile, kPipe };
+  // ignored: signals the run starts with ignored, as under nohup.
   Running(const Cluster& cluster, const std::string& machine,
-          const std::vector<std::string>& args, Err err = Err::kFile);
+          const std::vector<std::string>& args, Err err = Err::kFile,
+          const std::vector<int>& ignored = {});
   ~Running();
   Running(const Running&) = delete;
   Running& operator=(const Running&) = delete;
@@ -70,6 +73,30 @@ class Running {
 // An adapter as node names write it (bus 0..7, controller 0..7, SCSI bus
 // 0..3): bus 0, controller 1, SCSI bus 0 is "10"; bus 1, controller 0 "100".
 std::string AdapterText(int bus, int controller, int scsi_bus);
+
+// Port i of a machine as a fabric line writes it, and as node names
+// write it: bus 0, controller i / 4, SCSI bus i % 4 (i < 32).
+std::string Port(int i);
+std::string Adapter(int i);
+
+// Buses s0, s1, ... shared by nodeA's port i (target 7) and nodeB's port i
+// (target 6), each with disks "SEAGATE ST1 0001" at the given targets,
+// serial S<bus>T<target>; nodeB's areas preset when stamped.
+std::string SharedBuses(int count, const std::vector<int>& disks, bool stamped);
+
+// A fabric whose probe by nodeA is long: eight shared buses (nodeB
+// stamped) with fourteen disks each, then 128 ports of nodeA alone on
+// buses of their own, each costing fifteen failed tries and, with -d,
+// some 900 bytes of lines: enough to fill a pipe while device_info is
+// locked.  LongProbeInfo() is the device_info nodeA writes for it.
+std::string LongProbeFabric();
+std::string LongProbeInfo();
+
+// Whether a process other than this one holds a lock on the file.
+bool LockedByOther(const std::string& path);
+
+// Polls cond every 5 ms for up to 10 s; returns its last answer.
+bool WaitFor(const std::function<bool()>& cond);
 
 // The device_info line of a disk: its bus's adapter, its target and its
 // INQUIRY fields as given (padded here), separated by Control-A.

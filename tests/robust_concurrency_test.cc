@@ -8,11 +8,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <regex>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/cspec_e2e.h"
@@ -20,76 +18,19 @@
 
 namespace {
 
-using robust::AdapterText;
+using robust::Adapter;
 using robust::Cluster;
+using robust::LockedByOther;
+using robust::LongProbeFabric;
+using robust::LongProbeInfo;
 using robust::Running;
+using robust::SharedBuses;
 using Names = std::vector<std::string>;
-
-// Port i of a machine: bus 0, controller i / 4, SCSI bus i % 4 (i < 32).
-std::string Port(int i) {
-  return "0 " + std::to_string(i / 4) + " " + std::to_string(i % 4);
-}
-std::string Adapter(int i) { return AdapterText(0, i / 4, i % 4); }
-
-// Buses shared by nodeA (target 7) and nodeB (target 6), each with disks
-// at the given targets; nodeB's areas preset when stamped.
-std::string SharedBuses(int count, const std::vector<int>& disks,
-                        bool stamped) {
-  std::string fabric;
-  for (int i = 0; i < count; ++i) {
-    fabric += "bus s" + std::to_string(i) + "\n  adapter nodeA " + Port(i) +
-              " 7\n  adapter nodeB " + Port(i) + " 6" +
-              (stamped ? " stamp=c0:nodeB" : "") + "\n";
-    for (int t : disks)
-      fabric += "  disk " + std::to_string(t) + " SEAGATE ST1 0001 serial=S" +
-                std::to_string(i) + "T" + std::to_string(t) + "\n";
-  }
-  return fabric;
-}
-
-// nodeA's ports on buses 1 to 4, each alone on a bus at target 15: every
-// one costs fifteen failed tries, and with -d some 900 bytes of lines.
-std::string LonelyPorts() {
-  std::string fabric;
-  for (int bus = 1; bus <= 4; ++bus)
-    for (int c = 0; c < 8; ++c)
-      for (int s = 0; s < 4; ++s)
-        fabric += "bus l" + AdapterText(bus, c, s) + "\n  adapter nodeA " +
-                  std::to_string(bus) + " " + std::to_string(c) + " " +
-                  std::to_string(s) + " 15\n";
-  return fabric;
-}
-
-const std::vector<int> kDisks = {0, 1,  2,  3,  4,  5,  8,
-                                 9, 10, 11, 12, 13, 14, 15};
-constexpr int kDiskBuses = 8;
-
-std::string ExpectedInfo() {
-  std::string info;
-  for (int i = 0; i < kDiskBuses; ++i)
-    for (int t : kDisks)
-      info +=
-          robust::InfoLine(Adapter(i), t, "SEAGATE", "ST1", "0001",
-                           "S" + std::to_string(i) + "T" + std::to_string(t));
-  return info;
-}
 
 // Linux reports a lock held by another process as EAGAIN.
 const std::string kLocked =
     "qv_cspec: Unable to get exclusive lock on SCSI device info file: " +
     std::to_string(EAGAIN) + "\n";
-
-// Whether another process holds a lock on the file.
-bool LockedByOther(const std::string& path) {
-  int fd = open(path.c_str(), O_RDONLY);
-  if (fd < 0) return false;
-  struct flock probe = {};
-  probe.l_type = F_WRLCK;
-  probe.l_whence = SEEK_SET;
-  bool locked = fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
-  close(fd);
-  return locked;
-}
 
 class RobustConcurrencyTest : public testing::Test {
  protected:
@@ -136,14 +77,11 @@ TEST_F(RobustConcurrencyTest, TwoMachinesStampingOneBusAtOnceKeepBothAreas) {
 // holds the lock on device_info; a second -r run must leave the file to it.
 TEST_F(RobustConcurrencyTest, SecondDashRRunLeavesDeviceInfoToTheFirst) {
   Cluster cluster(tmp_.path() + "/cluster");
-  e2e::RunResult r =
-      cluster.Create(SharedBuses(kDiskBuses, kDisks, true) + LonelyPorts());
+  e2e::RunResult r = cluster.Create(LongProbeFabric());
   ASSERT_EQ(r.status, 0) << r.err;
   const std::string info = cluster.Root("nodeA") + cspec_e2e::kDeviceInfo;
   Running first(cluster, "nodeA", {"-d", "-r"}, Running::Err::kPipe);
-  for (int i = 0; i < 2000 && !LockedByOther(info); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  ASSERT_TRUE(LockedByOther(info));
+  ASSERT_TRUE(robust::WaitFor([&] { return LockedByOther(info); }));
 
   r = cluster.Cspec("nodeA", {"-r"});
   EXPECT_EQ(r.status, 0);
@@ -152,15 +90,14 @@ TEST_F(RobustConcurrencyTest, SecondDashRRunLeavesDeviceInfoToTheFirst) {
 
   r = first.Wait();
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(cluster.DeviceInfo("nodeA"), ExpectedInfo());
+  EXPECT_EQ(cluster.DeviceInfo("nodeA"), LongProbeInfo());
   EXPECT_EQ(e2e::ListDir(cluster.Hostadp("nodeA")),
             (Names{"cspecials", "device_info"}));
 }
 
 TEST_F(RobustConcurrencyTest, TwoDashRRunsAtOnceLeaveDeviceInfoWhole) {
   Cluster cluster(tmp_.path() + "/cluster");
-  e2e::RunResult r =
-      cluster.Create(SharedBuses(kDiskBuses, kDisks, true) + LonelyPorts());
+  e2e::RunResult r = cluster.Create(LongProbeFabric());
   ASSERT_EQ(r.status, 0) << r.err;
   int overlapped = 0;
   for (int round = 0; round < 4; ++round) {
@@ -180,7 +117,7 @@ TEST_F(RobustConcurrencyTest, TwoDashRRunsAtOnceLeaveDeviceInfoWhole) {
     }
     EXPECT_LE(locked, 1) << round;
     overlapped += locked;
-    EXPECT_EQ(cluster.DeviceInfo("nodeA"), ExpectedInfo()) << round;
+    EXPECT_EQ(cluster.DeviceInfo("nodeA"), LongProbeInfo()) << round;
     EXPECT_EQ(e2e::ListDir(cluster.Hostadp("nodeA")),
               (Names{"cspecials", "device_info"}))
         << round;

@@ -15,8 +15,9 @@
 
 namespace {
 
-using robust::AdapterText;
+using robust::Adapter;
 using robust::InfoLine;
+using robust::Port;
 using Names = std::vector<std::string>;
 
 // Faults of one disk on the shared bus "disks", behind nodeA's port c0.
@@ -77,12 +78,6 @@ constexpr AdapterCase kFarCases[] = {
     {"setinquiry=fail", true, false},
     {"evpd=fail", true, false},
 };
-
-// nodeA's ports in the order the probe meets them.
-std::string Port(int index) {
-  return "0 " + std::to_string(index / 4) + " " + std::to_string(index % 4);
-}
-std::string Adapter(int index) { return AdapterText(0, index / 4, index % 4); }
 
 struct Expected {
   std::string fabric;
