@@ -14,6 +14,17 @@ if(TARGET ls_objects)
     LS_OT_BIN_DIR="${QV_STAGE_DIR}/${QV_OT_BIN_SUBDIR}")
 endif()
 
+# libls given hostile registries, words and sizes, through the ls_call
+# driver as a separate process.
+if(TARGET ls_call)
+  qv_add_e2e_test(robust_ls_hostile_test
+    SOURCES robust_ls_hostile_test.cc ls_cluster.cc
+    DEPENDS ls_call ot_programs)
+  target_compile_definitions(robust_ls_hostile_test PRIVATE
+    LS_CALL="$<TARGET_FILE:ls_call>"
+    LS_OT_BIN_DIR="${QV_STAGE_DIR}/${QV_OT_BIN_SUBDIR}")
+endif()
+
 # qv_cspec with each allocation of its directory scan failing in turn: the
 # staged command runs with robust_failmalloc.so preloaded.
 if(TARGET qv_cspec)
@@ -44,4 +55,8 @@ if(TARGET qv_cspec AND TARGET simcluster)
     SOURCES robust_signal_test.cc
     DEPENDS qv_cspec simcluster)
   target_link_libraries(robust_signal_test robust_cluster)
+  qv_add_e2e_test(robust_hostile_test
+    SOURCES robust_hostile_test.cc
+    DEPENDS qv_cspec simcluster)
+  target_link_libraries(robust_hostile_test robust_cluster)
 endif()

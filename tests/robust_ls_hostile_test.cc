@@ -1,0 +1,219 @@
+// Hostile input to libls, through the ls_call driver on machine alpha of a
+// two-machine cluster: a name-server registry with 100 KB lines, NUL bytes
+// and no final newline; net aliases, parameter keywords and values and
+// command lines at and just past their buffers; and every character a
+// shell would read, in every word that reaches a shell line.  Run under
+// the sanitizer preset, nothing may be read or written past a buffer.
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/ls_cluster.h"
+
+namespace ls_e2e {
+namespace {
+
+const std::string k100K(100 * 1024, 'x');
+
+class RobustLsHostileTest : public ClusterTest {
+ protected:
+  void SetUp() override {
+    ClusterTest::SetUp();
+    Put("beta", "disk1", "size=20\n");
+    ClearLogs();
+  }
+
+  // Runs args on alpha; true when RSClient ran (the request left alpha).
+  bool Sent(const std::vector<std::string>& args, e2e::RunResult* result,
+            const std::map<std::string, std::string>& env = {}) {
+    ClearLogs();
+    *result = Call("alpha", args, env);
+    return RsclientRuns() > 0;
+  }
+
+  // How often text stands in alpha's log (entries may span lines: a
+  // refused word is logged as it stands).
+  int Logged(const std::string& text) const {
+    const std::string log = e2e::ReadFile(Root("alpha") + "/var/adm/oam.log");
+    int n = 0;
+    for (size_t at = log.find(text); at != std::string::npos;
+         at = log.find(text, at + 1))
+      ++n;
+    return n;
+  }
+};
+
+TEST_F(RobustLsHostileTest, RegistryGivesItsDocumentedServerList) {
+  const std::string unknown = "beta is unknown to the name/locations service";
+  const std::string not_sspi =
+      "799 7: failed to convert file information to keywordlist";
+  const struct {
+    const char* name;
+    std::string registry;
+    bool beta;  // beta is a registered name server
+    std::vector<std::string> logged;
+  } cases[] = {
+      {"100 KB value",
+       "MaXnAmEsErVrS=4\nname_servers=" + k100K + "\n",
+       false,
+       {not_sspi, unknown}},
+      {"100 KB quoted value",
+       "MaXnAmEsErVrS=4\nname_servers=\"beta," + k100K + "\"\n",
+       false,
+       {not_sspi, unknown}},
+      {"100 KB comment",
+       "# " + k100K + "\nMaXnAmEsErVrS=4\nname_servers=beta\n",
+       true,
+       {}},
+      {"NULs between pairs",
+       std::string("MaXnAmEsErVrS=4\0name_servers=beta\0", 34),
+       true,
+       {}},
+      // A NUL is white space: the value ends at it, and "ta" is a keyword
+      // of its own.
+      {"NUL inside a name",
+       std::string("MaXnAmEsErVrS=4\nname_servers=be\0ta\n", 35),
+       false,
+       {"799 6: Server keyword ta in entry ta= is invalid", unknown}},
+      {"no final newline", "MaXnAmEsErVrS=4\nname_servers=beta", true, {}},
+      {"100 KB of NULs", std::string(100 * 1024, '\0'), false, {unknown}},
+  };
+  for (const auto& c : cases) {
+    Register("alpha", c.registry);
+    e2e::RunResult r;
+    const bool sent = Sent({"attr", "beta:disk1", "size"}, &r);
+    EXPECT_EQ(sent, c.beta) << c.name;
+    EXPECT_EQ(r.out, c.beta ? "size=\"20\"\n" : "NULL\n") << c.name;
+    EXPECT_EQ(LogLines("alpha", "LOG ").size(), c.logged.size()) << c.name;
+    for (const std::string& text : c.logged)
+      EXPECT_EQ(Logged(text), 1) << c.name << ": " << text;
+  }
+}
+
+TEST_F(RobustLsHostileTest, NetAliasesAtAndPastTheirBuffer) {
+  // 519 bytes go out (and find no such object there); 520 are refused
+  // before anything runs.
+  for (size_t size : {519u, 520u}) {
+    const std::string netalias = "beta:" + std::string(size - 5, 'a');
+    const std::vector<std::vector<std::string>> operations = {
+        {"attr", netalias, "size"}, {"meth", netalias, "do_show"},
+        {"attrs", netalias},        {"meths", netalias},
+        {"obj", netalias},          {"next", "all", netalias},
+        {"put", netalias, "a=1"},   {"perform", netalias, "do_echo"},
+    };
+    for (const auto& op : operations) {
+      e2e::RunResult r;
+      EXPECT_EQ(Sent(op, &r), size == 519) << op[0] << " " << size;
+      EXPECT_EQ(Logged("799 3: net alias refused: longer than 519 bytes"),
+                size == 520 ? 1 : 0)
+          << op[0] << " " << size;
+      if (size == 520) {
+        EXPECT_EQ(r.status, 1) << op[0];
+      }
+    }
+  }
+}
+
+TEST_F(RobustLsHostileTest, ParametersAtAndPastTheirBuffers) {
+  const struct {
+    std::string pair;
+    bool fits;
+  } pairs[] = {
+      {std::string(39, 'k') + "=1", true},
+      {std::string(40, 'k') + "=1", false},
+      {"k=" + std::string(519, 'v'), true},
+      {"k=" + std::string(520, 'v'), false},
+  };
+  for (const auto& p : pairs) {
+    const std::vector<std::vector<std::string>> operations = {
+        {"put", "beta:disk1", p.pair},
+        {"perform", "beta:System", "do_echo", p.pair},
+        {"aliases", "Containment=beta", p.pair},
+    };
+    for (const auto& op : operations) {
+      const std::string tag = op[0] + " " + p.pair.substr(0, 45);
+      e2e::RunResult r;
+      EXPECT_EQ(Sent(op, &r), p.fits) << tag;
+      EXPECT_EQ(Logged("799 3: parameter refused"), p.fits ? 0 : 1) << tag;
+    }
+  }
+}
+
+TEST_F(RobustLsHostileTest, RemoteLineAtAndPastItsBuffer) {
+  // The line for a short attribute name, from the trace, tells how long a
+  // name makes the line exactly 4095 bytes, the most its buffer holds.
+  e2e::RunResult r;
+  ASSERT_TRUE(Sent({"attr", "beta:disk1", "a"}, &r, {{"OAM_TRACE", "7"}}));
+  const std::string mark = "LS.LSQueryattr remote_cmd: ";
+  size_t base = 0;
+  for (const std::string& line : LogLines("alpha", "TRACE 7 LS.LSQueryattr: "))
+    if (size_t at = line.find(mark); at != std::string::npos)
+      base = line.size() - at - mark.size();
+  ASSERT_GT(base, 100u);
+  ASSERT_LT(base, 4095u);
+  const std::string longest(1 + 4095 - base, 'a');
+  EXPECT_TRUE(Sent({"attr", "beta:disk1", longest}, &r));
+  EXPECT_EQ(Logged("refused"), 0);
+  EXPECT_FALSE(Sent({"attr", "beta:disk1", longest + "a"}, &r));
+  EXPECT_EQ(Logged("799 3: command line refused: longer than 4095 bytes"), 1);
+  EXPECT_EQ(r.out, "NULL\n");
+}
+
+// Every byte outside letters, digits and ". _ - , : / @ % + =" (for a node
+// name, outside letters, digits and ". _ -"), in each word a shell line
+// would carry, is refused with a log entry, and nothing runs.
+TEST_F(RobustLsHostileTest, EveryCharacterAShellWouldReadIsRefusedInEveryWord) {
+  auto allowed = [](unsigned char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+           (c >= '0' && c <= '9') ||
+           std::string("._-,:/@%+=").find(c) != std::string::npos;
+  };
+  std::vector<std::string> chars;
+  for (int c = 1; c < 128; ++c)
+    if (!allowed(static_cast<unsigned char>(c))) chars.emplace_back(1, c);
+  for (int c : {0x80, 0xA0, 0xE9, 0xFF}) chars.emplace_back(1, c);
+  const std::vector<std::vector<std::string>> words = {
+      {"attrs", "beta:x@y"},             // alias
+      {"attr", "beta:disk1", "x@y"},     // attribute
+      {"meth", "beta:disk1", "x@y"},     // method
+      {"perform", "beta:disk1", "x@y"},  // method, run
+      {"next", "x@y", "beta:disk1"},     // selector
+      {"next", "all", "beta:x@y"},       // previous alias
+      {"put", "beta:x@y", "a=1"},        // alias, parameter file
+      {"aliases", "Containment=be@ta"},  // node
+  };
+  int refused = 0;
+  // A node name may not hold what other words may (a comma or colon could
+  // not reach it: the registry and the net alias split at them).
+  for (const char* c : {"/", "@", "%", "+", "="}) chars.emplace_back(c);
+  for (const std::string& c : chars) {
+    for (std::vector<std::string> args : words) {
+      const bool node = args[0] == "aliases";
+      if (!node && allowed(static_cast<unsigned char>(c[0]))) continue;
+      // A registered name is needed to reach the line; the registry's
+      // reader turns white space inside quotes into blanks, and a quote or
+      // comma would end the name.
+      if (node &&
+          ((c[0] > 0 && c[0] < 32 && c[0] != '\n') || c == "\"" || c == ","))
+        continue;
+      for (std::string& a : args)
+        if (size_t at = a.find('@'); at != std::string::npos)
+          a.replace(at, 1, c);
+      if (node)
+        Register("alpha", "MaXnAmEsErVrS=4\nname_servers=\"be" + c +
+                              "ta\"\nname_servers=beta\n");
+      e2e::RunResult r;
+      const std::string tag = args[0] + " " + std::to_string(c[0] & 0xFF);
+      EXPECT_FALSE(Sent(args, &r)) << tag;
+      EXPECT_EQ(r.status, 1) << tag;
+      EXPECT_EQ(Logged("799 3: "), 1) << tag;
+      EXPECT_EQ(Logged("refused: not allowed in a command line"), 1) << tag;
+      ++refused;
+    }
+  }
+  printf("shell words: %d refusals, %zu characters\n", refused, chars.size());
+}
+
+}  // namespace
+}  // namespace ls_e2e
