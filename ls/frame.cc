@@ -125,8 +125,15 @@ bool WriteParameters(UniqueFile stream, KeywordList* list, ParamStyle style,
   bool ok = true;
   while (ok && list != nullptr &&
          ReferenceNextKeywordInList(list, &keyword, &value) == 0) {
-    if (strlen(keyword) >= kKeywordSize || strlen(value) >= kTextSize) {
-      LogTooLong(component, "parameter", kTextSize - 1);
+    // Name the part that does not fit: a 40-byte keyword is not "longer
+    // than 519 bytes".
+    if (strlen(keyword) >= kKeywordSize) {
+      LogTooLong(component, "parameter keyword", kKeywordSize - 1);
+      ok = false;
+      break;
+    }
+    if (strlen(value) >= kTextSize) {
+      LogTooLong(component, "parameter value", kTextSize - 1);
       ok = false;
       break;
     }
