@@ -6,6 +6,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <regex>
@@ -34,10 +35,20 @@ const std::string kLocked =
 
 class RobustConcurrencyTest : public testing::Test {
  protected:
+  // fakeroot's daemon keeps the faked type and number of each node by
+  // inode, and when two processes make and remove nodes at once it
+  // sometimes answers stat() for a reused inode with another's record (2
+  // wrong answers in 40000 here): a probe node then looks like no device
+  // and a disk or stamp goes missing.  Runs side by side need real root.
+  static bool SideBySideUnreliable() {
+    return getenv("FAKEROOTKEY") != nullptr;
+  }
+
   e2e::ScopedTempDir tmp_;
 };
 
 TEST_F(RobustConcurrencyTest, TwoMachinesStampingOneBusAtOnceKeepBothAreas) {
+  if (SideBySideUnreliable()) GTEST_SKIP() << "nodes are faked by fakeroot";
   constexpr int kBuses = 32;
   // Every area of both machines, as fabric.state writes it.
   const std::regex area("(nodeA|nodeB) 0\\.[0-7]\\.[0-3] fe[0-9a-f]{38}");
@@ -96,6 +107,7 @@ TEST_F(RobustConcurrencyTest, SecondDashRRunLeavesDeviceInfoToTheFirst) {
 }
 
 TEST_F(RobustConcurrencyTest, TwoDashRRunsAtOnceLeaveDeviceInfoWhole) {
+  if (SideBySideUnreliable()) GTEST_SKIP() << "nodes are faked by fakeroot";
   Cluster cluster(tmp_.path() + "/cluster");
   e2e::RunResult r = cluster.Create(LongProbeFabric());
   ASSERT_EQ(r.status, 0) << r.err;
