@@ -2,6 +2,10 @@
 # (find_package(ls) gives ls::ls), all in the install component "ls".
 include(CMakePackageConfigHelpers)
 
+# Installed, libls finds libot and libsspi beside itself, whatever the
+# program that loads it was linked with.
+set_target_properties(ls PROPERTIES INSTALL_RPATH "$ORIGIN")
+
 install(TARGETS ls EXPORT lsTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT ls NAMELINK_COMPONENT ls
   PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT ls)

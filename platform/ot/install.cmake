@@ -6,6 +6,11 @@ include(CMakePackageConfigHelpers)
 
 set(OT_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/ot)
 
+# A program's RUNPATH does not reach the libraries its libraries need, so
+# the installed libot finds libsspi beside itself (RSClient, linked with
+# --as-needed, names libot alone).
+set_target_properties(ot PROPERTIES INSTALL_RPATH "$ORIGIN")
+
 install(TARGETS ot EXPORT otTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
     COMPONENT ot NAMELINK_COMPONENT ot)
