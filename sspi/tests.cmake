@@ -26,11 +26,3 @@ add_test(NAME sspi_install
     ${PROJECT_BINARY_DIR} ${CMAKE_C_COMPILER} "${CMAKE_C_FLAGS}"
     ${CMAKE_COMMAND} ${CMAKE_MAKE_PROGRAM})
 set_tests_properties(sspi_install PROPERTIES TIMEOUT 120)
-
-# The manual pages format without a warning.
-find_program(SSPI_MAN man)
-if(SSPI_MAN)
-  add_test(NAME sspi_man_pages COMMAND sh -c
-    "out=$(${SSPI_MAN} --warnings -l \"$0\" \"$1\" 2>&1 >/dev/null); [ -z \"$out\" ] || { echo \"$out\"; exit 1; }"
-    ${PROJECT_SOURCE_DIR}/man/sspi.3 ${PROJECT_SOURCE_DIR}/man/sspi.5)
-endif()
