@@ -45,7 +45,7 @@ fuzz:
 	sh fuzz/run.sh $(or $(FUZZ_SECONDS),30)
 
 install: build
-	DESTDIR=$(DESTDIR) cmake --install build --prefix $(PREFIX)
+	DESTDIR="$(DESTDIR)" cmake --install build --prefix "$(PREFIX)"
 
 clean:
 	rm -rf build build-asan build-debug build-release build-fuzz
