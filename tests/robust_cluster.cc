@@ -192,6 +192,22 @@ bool WaitFor(const std::function<bool()>& cond) {
   return cond();
 }
 
+testing::AssertionResult SameLines(const std::string& actual,
+                                   const std::string& expected) {
+  if (actual == expected) return testing::AssertionSuccess();
+  const std::vector<std::string> a = cspec_e2e::Lines(actual);
+  const std::vector<std::string> e = cspec_e2e::Lines(expected);
+  size_t i = 0;
+  while (i < a.size() && i < e.size() && a[i] == e[i]) ++i;
+  auto shown = [](const std::vector<std::string>& lines, size_t at) {
+    return at < lines.size() ? testing::PrintToString(lines[at])
+                             : std::string("(none)");
+  };
+  return testing::AssertionFailure()
+         << a.size() << " lines, expected " << e.size() << "; line " << i + 1
+         << " is " << shown(a, i) << ", expected " << shown(e, i);
+}
+
 std::string InfoLine(const std::string& adapter, int target,
                      const std::string& vendor, const std::string& product,
                      const std::string& revision, const std::string& serial) {

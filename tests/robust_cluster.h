@@ -5,6 +5,7 @@
 #ifndef RUDED_TESTS_ROBUST_CLUSTER_H_
 #define RUDED_TESTS_ROBUST_CLUSTER_H_
 
+#include <gtest/gtest.h>
 #include <sys/types.h>
 
 #include <functional>
@@ -97,6 +98,12 @@ bool LockedByOther(const std::string& path);
 
 // Polls cond every 5 ms for up to 10 s; returns its last answer.
 bool WaitFor(const std::function<bool()>& cond);
+
+// Success when actual is expected; otherwise says how many lines each has
+// and shows the first line that differs (device_info runs to hundreds of
+// lines, too many to print whole).
+testing::AssertionResult SameLines(const std::string& actual,
+                                   const std::string& expected);
 
 // The device_info line of a disk: its bus's adapter, its target and its
 // INQUIRY fields as given (padded here), separated by Control-A.
