@@ -3,27 +3,10 @@
 #include <errno.h>
 #include <string.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "platform/os/os.h"
 
 namespace ot {
-
-UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
-  if (this != &other) Reset(other.Release());
-  return *this;
-}
-
-int UniqueFd::Release() {
-  int fd = fd_;
-  fd_ = -1;
-  return fd;
-}
-
-void UniqueFd::Reset(int fd) {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = fd;
-}
 
 std::string SysError(const std::string& call, const std::string& path,
                      int error) {
@@ -47,17 +30,6 @@ bool MakeDirs(const std::string& path, std::string* err) {
       !S_ISDIR(st.st_mode)) {
     *err = path + ": not a directory";
     return false;
-  }
-  return true;
-}
-
-bool WriteAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
   }
   return true;
 }

@@ -10,6 +10,7 @@
 #include <new>
 
 #include "platform/os/os.h"
+#include "platform/os/unique_fd.h"
 #include "platform/ot/fs.h"
 #include "platform/ot/ot.h"
 
@@ -58,7 +59,7 @@ std::string TrimTrailingNewlines(std::string text) {
 
 bool AppendLogLine(const std::string& line, std::string* err) {
   std::string mapped = platform::MapPath(kLogPath);
-  UniqueFd fd(
+  platform::UniqueFd fd(
       ::open(mapped.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
   if (!fd.valid() && errno == ENOENT) {
     if (!MakeDirs(kLogDir, err)) return false;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/os/os.h"
+#include "platform/os/unique_fd.h"
 #include "platform/ot/fs.h"
 
 extern char** environ;
@@ -74,8 +75,8 @@ std::vector<char*> Pointers(std::vector<std::string>& words) {
 
 // An anonymous file holding the parameters as a keyword stream, positioned
 // at its start, to become the method's standard input.
-bool ParameterInput(const Pairs& params, UniqueFd* input, std::string* err) {
-  UniqueFd fd(memfd_create("ot-params", MFD_CLOEXEC));
+bool ParameterInput(const Pairs& params, platform::UniqueFd* input, std::string* err) {
+  platform::UniqueFd fd(memfd_create("ot-params", MFD_CLOEXEC));
   if (!fd.valid()) {
     *err = SysError("memfd_create", "parameters", errno);
     return false;
@@ -138,14 +139,14 @@ Status RunMethod(const std::string& alias, const std::string& method,
                  std::string* err) {
   for (const Pair& p : params)
     if (!ValidPair(p, err)) return Status::kInvalid;
-  UniqueFd input;
+  platform::UniqueFd input;
   if (!ParameterInput(params, &input, err)) return Status::kFailed;
   int pipe_fds[2];
   if (pipe2(pipe_fds, O_CLOEXEC) != 0) {
     *err = SysError("pipe", method, errno);
     return Status::kFailed;
   }
-  UniqueFd read_end(pipe_fds[0]), write_end(pipe_fds[1]);
+  platform::UniqueFd read_end(pipe_fds[0]), write_end(pipe_fds[1]);
   SpawnActions fa;
   posix_spawn_file_actions_adddup2(&fa.actions, input.get(), 0);
   posix_spawn_file_actions_adddup2(&fa.actions, write_end.get(), 1);

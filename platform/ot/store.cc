@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "platform/os/os.h"
+#include "platform/os/unique_fd.h"
 #include "platform/ot/fs.h"
 
 namespace ot {
@@ -31,7 +32,7 @@ using DirPtr = std::unique_ptr<DIR, DirCloser>;
 // returns its mapped name in *temp.
 bool WriteTemporary(const Pairs& pairs, std::string* temp, std::string* err) {
   std::string name = platform::MapPath(kStoreDir) + "/.put.XXXXXX";
-  UniqueFd fd(mkostemp(name.data(), O_CLOEXEC));
+  platform::UniqueFd fd(mkostemp(name.data(), O_CLOEXEC));
   if (!fd.valid()) {
     *err = SysError("mkstemp", std::string(kStoreDir) + "/.put.XXXXXX", errno);
     return false;
@@ -150,7 +151,7 @@ Status UpdateObject(std::string_view alias, const Pairs& updates,
   if (Status s = CheckUpdates(updates, err); s != Status::kOk) return s;
   if (updates.empty()) return Status::kOk;
   if (!MakeDirs(kStoreDir, err)) return Status::kFailed;
-  UniqueFd lock(::open(platform::MapPath(kStoreLock).c_str(),
+  platform::UniqueFd lock(::open(platform::MapPath(kStoreLock).c_str(),
                        O_RDWR | O_CREAT | O_CLOEXEC, 0644));
   if (!lock.valid()) {
     *err = SysError("open", kStoreLock, errno);

@@ -385,11 +385,11 @@ bool ParseFabric(std::string_view text, Fabric* fabric, ParseError* error) {
 }
 
 LoadStatus LoadFabricFile(const std::string& path, Fabric* fabric,
-                          std::string* message, UniqueFd* file) {
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+                          std::string* message, platform::UniqueFd* file) {
+  platform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd.valid() && errno == ENOENT) return LoadStatus::kMissing;
   std::string text;
-  if (!fd.valid() || !ReadAll(fd.get(), &text)) {
+  if (!fd.valid() || !platform::ReadAll(fd.get(), &text)) {
     *message = path + ": " + strerror(errno);
     return LoadStatus::kBad;
   }

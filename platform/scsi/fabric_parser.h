@@ -22,7 +22,7 @@
 #include <string_view>
 
 #include "platform/scsi/fabric.h"
-#include "platform/scsi/unique_fd.h"
+#include "platform/os/unique_fd.h"
 
 namespace scsi {
 
@@ -45,7 +45,7 @@ enum class LoadStatus { kLoaded, kMissing, kBad };
 // "<path>:<line>: <what>" or "<path>: <system error>".  On kLoaded, *file
 // (when not null) keeps the file open.
 LoadStatus LoadFabricFile(const std::string& path, Fabric* fabric,
-                          std::string* message, UniqueFd* file);
+                          std::string* message, platform::UniqueFd* file);
 
 }  // namespace scsi
 

@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <memory>
 
@@ -116,7 +117,7 @@ int Service::Open(const char* path) {
   Handle handle;
   if (int error = Resolve(static_cast<uint32_t>(st.st_rdev), &handle))
     return Fail(error);
-  UniqueFd fd(::fcntl(fabric_file_.get(), F_DUPFD_CLOEXEC, 0));
+  platform::UniqueFd fd(::fcntl(fabric_file_.get(), F_DUPFD_CLOEXEC, 0));
   if (!fd.valid()) return -1;
   size_t index = static_cast<size_t>(fd.get());
   if (handles_.size() <= index) handles_.resize(index + 1);

@@ -25,7 +25,7 @@
 #include "platform/scsi/fabric.h"
 #include "platform/scsi/io.h"
 #include "platform/scsi/state.h"
-#include "platform/scsi/unique_fd.h"
+#include "platform/os/unique_fd.h"
 
 namespace scsi {
 
@@ -72,7 +72,7 @@ class Service {
   Hardware hardware_ = Hardware::kNone;
   std::string machine_;
   Fabric fabric_;
-  UniqueFd fabric_file_;  // every descriptor handed out duplicates it
+  platform::UniqueFd fabric_file_;  // every descriptor handed out duplicates it
   StateFile state_;
   std::vector<Handle> handles_;  // by descriptor
 };

@@ -6,8 +6,9 @@
 #include <string.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include "platform/scsi/unique_fd.h"
+#include "platform/os/unique_fd.h"
 #include "platform/scsi/words.h"
 
 namespace scsi {
@@ -28,7 +29,7 @@ bool SystemError(const std::string& context, std::string* message) {
 class ExclusiveLock {
  public:
   bool Acquire(const std::string& path, std::string* message) {
-    fd_ = UniqueFd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+    fd_.Reset(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
     if (!fd_.valid()) return SystemError(path, message);
     while (::flock(fd_.get(), LOCK_EX) != 0)
       if (errno != EINTR) return SystemError("flock(" + path + ")", message);
@@ -36,7 +37,7 @@ class ExclusiveLock {
   }
 
  private:
-  UniqueFd fd_;  // closing it releases the lock
+  platform::UniqueFd fd_;  // closing it releases the lock
 };
 
 int HexDigit(char c) {
@@ -127,10 +128,10 @@ std::string FormatState(const AreaMap& areas) {
 StateFile::StateFile(std::string path) : path_(std::move(path)) {}
 
 bool StateFile::ReadLocked(AreaMap* areas, std::string* message) const {
-  UniqueFd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
+  platform::UniqueFd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd.valid() && errno == ENOENT) return true;
   std::string text;
-  if (!fd.valid() || !ReadAll(fd.get(), &text))
+  if (!fd.valid() || !platform::ReadAll(fd.get(), &text))
     return SystemError(path_, message);
   ParseError error;
   if (!ParseState(text, areas, &error)) {
@@ -143,10 +144,11 @@ bool StateFile::ReadLocked(AreaMap* areas, std::string* message) const {
 
 bool StateFile::Replace(const AreaMap& areas, std::string* message) const {
   std::string temp = path_ + ".XXXXXX";
-  UniqueFd fd(::mkostemp(temp.data(), O_CLOEXEC));
+  platform::UniqueFd fd(::mkostemp(temp.data(), O_CLOEXEC));
   if (!fd.valid()) return SystemError(temp, message);
   bool ok = ::fchmod(fd.get(), 0644) == 0 &&
-            WriteAll(fd.get(), FormatState(areas)) && ::fsync(fd.get()) == 0;
+            platform::WriteAll(fd.get(), FormatState(areas)) &&
+            ::fsync(fd.get()) == 0;
   if (ok) {
     int fd_number = fd.Release();
     ok = ::close(fd_number) == 0;
