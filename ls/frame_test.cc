@@ -36,7 +36,7 @@ TEST_F(FrameTest, SplitsOrRefusesNetAliases) {
   EXPECT_TRUE(ls::IsLocalTarget(t));
   EXPECT_FALSE(ls::SplitNetalias("LS.Test", nullptr, &t));
   EXPECT_FALSE(ls::SplitNetalias("LS.Test", std::string(520, 'a').c_str(), &t));
-  EXPECT_EQ(LogLinesStartingWith("LOG "),
+  EXPECT_EQ(LogLines("LOG "),
             (std::vector<std::string>{
                 "LOG LS.Test 702 2: ParseNetalias failed",
                 "LOG LS.Test 799 3: net alias refused: longer than 519 bytes"}));
@@ -49,7 +49,7 @@ TEST_F(FrameTest, RefusesParametersTooLongForTheirBuffers) {
   EXPECT_EQ(Written(keyword.get(), ls::ParamStyle::kBare), "(failed)");
   ListPtr fits = ls_test::MakeList({{std::string(39, 'k'), std::string(519, 'v')}});
   EXPECT_NE(Written(fits.get(), ls::ParamStyle::kBare), "(failed)");
-  EXPECT_EQ(LogLinesStartingWith("LOG ").size(), 2u);
+  EXPECT_EQ(LogLines("LOG ").size(), 2u);
 }
 
 }  // namespace

@@ -40,7 +40,7 @@ TEST_F(TempFileTest, MadeUnderRootRegisteredAndRemoved) {
   EXPECT_FALSE(e2e::Exists(file.mapped()));
   // Remove() withdrew it too: finding it gone, it says so, once.
   file.Remove();
-  EXPECT_EQ(LogLinesStartingWith("ERROR "),
+  EXPECT_EQ(LogLines("ERROR "),
             std::vector<std::string>{"ERROR LSmisc: LS_rem_temp_file: OTcleanup failed"});
   // A file removed the ordinary way is no longer listed.
   ASSERT_TRUE(file.Make("/tmp/ZU_paramXXXXXX"));

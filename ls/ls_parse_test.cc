@@ -75,11 +75,11 @@ TEST_F(NetaliasTest, LocalityOfSearchLists) {
   EXPECT_EQ(IsLocalSearch(here.get()), 1);
   ListPtr there = ls_test::MakeList({{"Containment", "beta"}});
   EXPECT_EQ(IsLocalSearch(there.get()), 0);
-  EXPECT_EQ(LogLinesStartingWith("ERROR "), std::vector<std::string>{});
+  EXPECT_EQ(LogLines("ERROR "), std::vector<std::string>{});
   // An empty Containment cannot be looked up: reported, and taken as local.
   ListPtr empty = ls_test::MakeList({{"Containment", ""}});
   EXPECT_EQ(IsLocalSearch(empty.get()), 1);
-  EXPECT_EQ(LogLinesStartingWith("ERROR "),
+  EXPECT_EQ(LogLines("ERROR "),
             std::vector<std::string>{"ERROR LSParse: Error in ReferenceKeywordInList"});
 }
 

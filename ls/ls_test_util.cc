@@ -1,9 +1,6 @@
 #include "ls/ls_test_util.h"
 
-#include <stdlib.h>
 #include <unistd.h>
-
-#include <sstream>
 
 namespace ls_test {
 
@@ -22,48 +19,18 @@ Pairs Contents(const KeywordList* list) {
 }
 
 void MachineRootTest::SetUp() {
-  dir_ = std::make_unique<e2e::ScopedTempDir>();
-  root_ = dir_->path() + "/alpha";
-  e2e::WriteFile(root_ + "/etc/nodename", "alpha\n");
-  e2e::WriteFile(root_ + "/var/adm/.keep", "");
-  e2e::WriteFile(root_ + "/tmp/.keep", "");
-  unlink((root_ + "/var/adm/.keep").c_str());
-  unlink((root_ + "/tmp/.keep").c_str());
-  setenv("RUDED_ROOT", root_.c_str(), 1);
-  unsetenv("OAM_TRACE");
-  unsetenv("OAM_DEVTAB");
+  machine_ = std::make_unique<e2e::ScopedMachineRoot>();
+  root_ = machine_->path();
+  e2e::WriteFile(Under("/etc/nodename"), "alpha\n");
 }
 
 void MachineRootTest::TearDown() {
-  // No operation may leave a file of its own in the machine's tmp/.
-  EXPECT_EQ(e2e::ListDir(root_ + "/tmp"), std::vector<std::string>{});
-  unsetenv("RUDED_ROOT");
-  unsetenv("OAM_TRACE");
-  unsetenv("OAM_DEVTAB");
-  dir_.reset();
-}
-
-std::string MachineRootTest::Under(const std::string& path) const {
-  return root_ + path;
+  EXPECT_EQ(e2e::ListDir(Under("/tmp")), std::vector<std::string>{});
+  machine_.reset();
 }
 
 void MachineRootTest::WriteRegistry(const std::string& text) {
   e2e::WriteFile(Under("/etc/KELDA_servers"), text);
-}
-
-std::vector<std::string> MachineRootTest::LogLines() const {
-  std::vector<std::string> lines;
-  std::istringstream in(e2e::ReadFile(Under("/var/adm/oam.log")));
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-std::vector<std::string> MachineRootTest::LogLinesStartingWith(
-    const std::string& prefix) const {
-  std::vector<std::string> out;
-  for (const std::string& line : LogLines())
-    if (line.compare(0, prefix.size(), prefix) == 0) out.push_back(line);
-  return out;
 }
 
 void MachineRootTest::ClearLog() { unlink(Under("/var/adm/oam.log").c_str()); }

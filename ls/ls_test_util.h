@@ -1,6 +1,6 @@
-// Shared fixture of the libls unit tests: a private machine root named
-// "alpha" (RUDED_ROOT), with tmp/ and var/adm/, traces off unless a test
-// turns them on, and helpers to read the machine's log.
+// Shared fixture of the libls unit tests: a private machine root whose node
+// name is "alpha" (e2e::ScopedMachineRoot), traces off unless a test turns
+// them on, and lists that are destroyed when the test ends.
 
 #ifndef RUDED_LS_LS_TEST_UTIL_H_
 #define RUDED_LS_LS_TEST_UTIL_H_
@@ -33,19 +33,19 @@ Pairs Contents(const KeywordList* list);
 class MachineRootTest : public ::testing::Test {
  protected:
   void SetUp() override;
+  // No operation may leave a file of its own in the machine's tmp/.
   void TearDown() override;
 
-  // Path of an unmapped path under this machine's root.
-  std::string Under(const std::string& path) const;
+  std::string Under(const std::string& path) const { return root_ + path; }
   void WriteRegistry(const std::string& text);
-  // The machine's log, one entry per element.
-  std::vector<std::string> LogLines() const;
-  // Entries that begin with prefix.
-  std::vector<std::string> LogLinesStartingWith(const std::string& prefix) const;
+  // The entries of the machine's log that begin with prefix.
+  std::vector<std::string> LogLines(const std::string& prefix = "") const {
+    return machine_->LogLines(prefix);
+  }
   void ClearLog();
   void TraceOn() { setenv("OAM_TRACE", "7", 1); }
 
-  std::unique_ptr<e2e::ScopedTempDir> dir_;
+  std::unique_ptr<e2e::ScopedMachineRoot> machine_;
   std::string root_;
 };
 

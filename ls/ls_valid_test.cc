@@ -82,8 +82,8 @@ TEST_F(RegistryTest, ReadsRegistryFiles) {
     ClearLog();
     WriteRegistry(c.registry);
     EXPECT_EQ(Servers(), c.servers) << c.name;
-    std::vector<std::string> log = LogLinesStartingWith("LOG ");
-    for (const std::string& e : LogLinesStartingWith("ERROR ")) log.push_back(e);
+    std::vector<std::string> log = LogLines("LOG ");
+    for (const std::string& e : LogLines("ERROR ")) log.push_back(e);
     EXPECT_EQ(log, c.log) << c.name;
   }
 }
@@ -115,7 +115,7 @@ TEST_F(RegistryTest, LockedByWriterFailsAtOnceReadersShare) {
     const bool writer = type == F_WRLCK;
     EXPECT_EQ(Servers(), writer ? "(null)" : "beta");
     EXPECT_EQ(verify_node("beta"), writer ? 0 : 1);
-    EXPECT_EQ(LogLinesStartingWith("TRACE 7 LSGetservers: failed to lock file").size(),
+    EXPECT_EQ(LogLines("TRACE 7 LSGetservers: failed to lock file").size(),
               writer ? 2u : 0u);
     unsetenv("OAM_TRACE");
     ASSERT_EQ(write(release[1], "x", 1), 1);
@@ -133,8 +133,8 @@ TEST_F(RegistryTest, WithoutRegistryAsksSystemObject) {
   setenv("OAM_DEVTAB", "/opt/devtab", 1);
   EXPECT_EQ(Servers(), "beta,gamma");
   EXPECT_STREQ(getenv("OAM_DEVTAB"), "/opt/devtab");
-  EXPECT_EQ(LogLinesStartingWith("TRACE 7 LSGetservers: OAM_DEVTAB=/etc/device.tab").size(), 1u);
-  EXPECT_EQ(LogLinesStartingWith("TRACE 7 verify_node: OAM_DEVTAB=/opt/devtab").size(), 1u);
+  EXPECT_EQ(LogLines("TRACE 7 LSGetservers: OAM_DEVTAB=/etc/device.tab").size(), 1u);
+  EXPECT_EQ(LogLines("TRACE 7 verify_node: OAM_DEVTAB=/opt/devtab").size(), 1u);
   unsetenv("OAM_DEVTAB");
   EXPECT_EQ(Servers(), "beta,gamma");
   EXPECT_EQ(getenv("OAM_DEVTAB"), nullptr);
@@ -145,13 +145,13 @@ TEST_F(RegistryTest, WithoutRegistryAsksSystemObject) {
 TEST_F(RegistryTest, NoRegistryAndNoSystemObject) {
   TraceOn();
   EXPECT_EQ(Servers(), "(null)");
-  EXPECT_EQ(LogLinesStartingWith("TRACE 7 LSGetservers: No servers configured.").size(), 1u);
+  EXPECT_EQ(LogLines("TRACE 7 LSGetservers: No servers configured.").size(), 1u);
   // A registry that cannot be opened for another reason is not replaced.
   ClearLog();
   ASSERT_EQ(symlink("KELDA_servers", Under("/etc/KELDA_servers").c_str()), 0);
   EXPECT_EQ(Servers(), "(null)");
-  EXPECT_EQ(LogLinesStartingWith("TRACE 7 LSGetservers: No servers configured.").size(), 0u);
-  EXPECT_EQ(LogLinesStartingWith("TRACE 7 LSGetservers: open returned errno 40").size(), 1u);
+  EXPECT_EQ(LogLines("TRACE 7 LSGetservers: No servers configured.").size(), 0u);
+  EXPECT_EQ(LogLines("TRACE 7 LSGetservers: open returned errno 40").size(), 1u);
 }
 
 }  // namespace

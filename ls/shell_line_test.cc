@@ -51,7 +51,7 @@ TEST_F(ShellLineTest, RefusesWordsAndLongLines) {
   EXPECT_FALSE(ls::Compose("LS.Test", "echo %s",
                            {{"alias", over.c_str(), WordRule::kWord}}, &line));
   EXPECT_EQ(line.size(), 0u);
-  EXPECT_EQ(LogLinesStartingWith("LOG "),
+  EXPECT_EQ(LogLines("LOG "),
             (std::vector<std::string>{
                 "LOG LS.Test 799 3: alias x;y refused: not allowed in a command line",
                 "LOG LS.Test 799 3: command line refused: longer than 4095 bytes"}));
@@ -74,7 +74,7 @@ TEST_F(ShellLineTest, JudgesRunStatus) {
   EXPECT_FALSE(ls::RunSucceeded(-1));
   ls::LogRunFailure("LS.Test", -1, killed);
   ls::LogRunFailure("LS.Test", 256, killed);
-  EXPECT_EQ(LogLinesStartingWith("LOG "),
+  EXPECT_EQ(LogLines("LOG "),
             (std::vector<std::string>{"LOG LS.Test 701 1: system failed",
                                       "LOG LS.Test 701 1: kill -9 $$ failed"}));
 }

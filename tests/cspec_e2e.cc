@@ -4,7 +4,6 @@
 #include <sys/sysmacros.h>
 
 #include <filesystem>
-#include <sstream>
 #include <stdexcept>
 
 namespace cspec_e2e {
@@ -38,16 +37,11 @@ e2e::RunResult RunCspec(const std::string& root,
 }
 
 std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
+  return e2e::Lines(text);
 }
 
 int CountPrefix(const std::string& text, const std::string& prefix) {
-  int n = 0;
-  for (const std::string& line : Lines(text)) n += line.rfind(prefix, 0) == 0;
-  return n;
+  return static_cast<int>(e2e::Lines(text, prefix).size());
 }
 
 std::vector<std::string> TmpNodes(const std::string& dir) {

@@ -1,5 +1,6 @@
-// Helpers for end-to-end tests: a private temporary directory, running the
-// staged programs as separate processes, and reading what they left behind.
+// The one test utility of the project: private temporary directories and
+// machine roots, running the staged programs as separate processes, and
+// reading what they left behind.
 
 #ifndef RUDED_TESTS_E2E_UTIL_H_
 #define RUDED_TESTS_E2E_UTIL_H_
@@ -23,6 +24,21 @@ class ScopedTempDir {
   std::string path_;
 };
 
+// A ScopedTempDir that is this process's machine root while it lives:
+// RUDED_ROOT names it, OAM_TRACE and OAM_DEVTAB are unset, and tmp/ and
+// var/adm/ exist.  Destroying it unsets all three again.
+class ScopedMachineRoot : public ScopedTempDir {
+ public:
+  ScopedMachineRoot();
+  ~ScopedMachineRoot();
+  // The host path of an unmapped path on this machine.
+  std::string Under(const std::string& unmapped) const {
+    return path() + unmapped;
+  }
+  // The entries of the machine's log that begin with prefix.
+  std::vector<std::string> LogLines(const std::string& prefix = "") const;
+};
+
 struct RunResult {
   int status = -1;  // exit status; 128 + signal number when killed
   std::string out;
@@ -43,11 +59,16 @@ RunResult Run(const std::vector<std::string>& argv,
               const RunOptions& options = {});
 
 std::string ReadFile(const std::string& path);  // "" when unreadable
+// Writes text into the file at path, making its directories.
 void WriteFile(const std::string& path, const std::string& text);
 bool Exists(const std::string& path);  // lstat succeeds
 
-// Sorted names of a directory's entries ("." and ".." left out).
+// Sorted names of a directory's entries; none when it cannot be read.
 std::vector<std::string> ListDir(const std::string& path);
+
+// The lines of text that begin with prefix, each without its newline.
+std::vector<std::string> Lines(const std::string& text,
+                               const std::string& prefix = "");
 
 }  // namespace e2e
 

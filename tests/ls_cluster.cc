@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <sstream>
+#include <filesystem>
 
 namespace ls_e2e {
 namespace {
@@ -40,10 +40,8 @@ std::string ClusterTest::Root(const std::string& machine) const {
 void ClusterTest::AddMachine(const std::string& machine) {
   const std::string root = Root(machine);
   e2e::WriteFile(root + "/etc/nodename", machine + "\n");
-  for (const char* dir : {"/tmp", "/var/adm", "/usr/sadm/sysadm/bin"}) {
-    e2e::WriteFile(root + dir + "/.keep", "");
-    unlink((root + dir + "/.keep").c_str());
-  }
+  for (const char* dir : {"/tmp", "/var/adm", "/usr/sadm/sysadm/bin"})
+    std::filesystem::create_directories(root + dir);
   for (const std::string& program : e2e::ListDir(LS_OT_BIN_DIR)) {
     std::string target = std::string(LS_OT_BIN_DIR) + "/" + program;
     ASSERT_EQ(symlink(target.c_str(), (Bin(root) + "/" + program).c_str()), 0);
@@ -119,11 +117,7 @@ int ClusterTest::RsclientRuns() const {
 
 std::vector<std::string> ClusterTest::LogLines(const std::string& machine,
                                                const std::string& prefix) const {
-  std::vector<std::string> lines;
-  std::istringstream in(e2e::ReadFile(Root(machine) + "/var/adm/oam.log"));
-  for (std::string line; std::getline(in, line);)
-    if (line.compare(0, prefix.size(), prefix) == 0) lines.push_back(line);
-  return lines;
+  return e2e::Lines(e2e::ReadFile(Root(machine) + "/var/adm/oam.log"), prefix);
 }
 
 void ClusterTest::ClearLogs() {
