@@ -4,17 +4,11 @@
 #include <errno.h>
 #include <gtest/gtest.h>
 #include <string.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <fstream>
-
-#include "platform/os/os.h"
 #include "platform/scsi/inquiry_data.h"
 #include "platform/scsi/io.h"
 #include "platform/scsi/scsi_test_util.h"
 #include "platform/scsi/service.h"
-#include "platform/scsi/state.h"
 
 namespace scsi {
 namespace {
@@ -101,91 +95,6 @@ TEST(FaultsTest, EachFaultFailsOnlyItsCall) {
       }
     }
   }
-}
-
-// Two machines stamping all their adapters at the same moment, each in its
-// own process: every area ends up set and the state file stays readable.
-TEST(FaultsTest, TwoMachinesStampingAtOnceLoseNothing) {
-  constexpr int kPorts = 32;
-  std::string fabric;
-  for (int i = 0; i < kPorts; ++i) {
-    std::string port = " 0 " + std::to_string(i / 4) + " " +
-                       std::to_string(i % 4);
-    fabric += "bus b" + std::to_string(i) + "\n adapter nodeA" + port +
-              " 7\n adapter nodeB" + port + " 6\n";
-  }
-  TestCluster cluster(fabric);
-  std::vector<pid_t> children;
-  for (const char* machine : {"nodeA", "nodeB"}) {
-    std::vector<std::string> nodes;
-    for (int i = 0; i < kPorts; ++i)
-      nodes.push_back(cluster.Node(std::string(machine) + std::to_string(i),
-                                   Dev(0, i / 4, i % 4, 7)));
-    pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      Service s(cluster.Root(machine));
-      bool ok = true;
-      for (int i = 0; i < kPorts; ++i) {
-        int fd = s.Open(nodes[i].c_str());
-        VendorArea area = MakeArea({0, i / 4, i % 4}, machine);
-        ok = ok && fd >= 0 && s.SetInitiatorInquiry(fd, 20, area.data()) == 0;
-        s.Close(fd);
-      }
-      _exit(ok ? 0 : 1);
-    }
-    children.push_back(pid);
-  }
-  for (pid_t pid : children) {
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  }
-  StateFile state(cluster.dir() + "/fabric.state");
-  AreaMap areas;
-  std::string message;
-  ASSERT_TRUE(state.Read(&areas, &message)) << message;
-  ASSERT_EQ(areas.size(), 2u * kPorts);
-  for (const char* machine : {"nodeA", "nodeB"})
-    for (int i = 0; i < kPorts; ++i) {
-      Port p{0, i / 4, i % 4};
-      EXPECT_EQ(areas[AreaKey(machine, p)], MakeArea(p, machine));
-    }
-}
-
-// The C entry points, on the machine that RUDED_ROOT names: node paths are
-// mapped under the root, and the fabric is read once per process.
-TEST(FaultsTest, CallsServeTheMachineOfTheRootAndReadTheFabricOnce) {
-  TestCluster cluster(
-      "bus b\n adapter m 0 0 0 7\n disk 2 V P R serial=S\n");
-  const char* old = getenv(RUDED_ROOT_ENV);
-  std::string saved = old ? old : "";
-  setenv(RUDED_ROOT_ENV, cluster.Root("m").c_str(), 1);
-  ResetServiceForTesting();
-  mkdir((cluster.Root("m") + "/tmp").c_str(), 0755);
-  ASSERT_EQ(_xmknod(XMKNOD_VER, "/tmp/n", S_IFCHR | 0400, Dev(0, 0, 0, 2)), 0)
-      << strerror(errno);
-  int fd = IO_Open("/tmp/n", 0);
-  ASSERT_GE(fd, 0) << strerror(errno);
-  unsigned char data[56];
-  EXPECT_EQ(IO_Inquiry(fd, data), 0);
-  EXPECT_EQ(IO_GetInitiatorNode(fd), Dev(0, 0, 0, 7));
-  EXPECT_EQ(IO_Close(fd), 0);
-  // Changing the fabric now changes nothing for this process.
-  std::ofstream(cluster.dir() + "/fabric") << "garbage\n";
-  fd = IO_Open("/tmp/n", 0);
-  EXPECT_GE(fd, 0);
-  EXPECT_EQ(IO_GetProcessorInquiry(fd, data), -1);
-  EXPECT_EQ(IO_Close(fd), 0);
-  errno = 0;
-  EXPECT_EQ(IO_SetInitiatorInquiry(-1, 20, data), -1);
-  EXPECT_EQ(errno, EBADF);
-  EXPECT_EQ(IO_PassThrough(-1, libio_magic, nullptr), -1);
-  if (old)
-    setenv(RUDED_ROOT_ENV, saved.c_str(), 1);
-  else
-    unsetenv(RUDED_ROOT_ENV);
-  ResetServiceForTesting();
 }
 
 }  // namespace

@@ -2,12 +2,9 @@
 
 #include <errno.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
-
-#include <filesystem>
-#include <fstream>
+#include <unistd.h>
 
 #include "platform/os/os.h"
 #include "platform/scsi/address.h"
@@ -16,25 +13,15 @@
 namespace scsi {
 
 TestCluster::TestCluster(const std::string& fabric_text) {
-  const char* base = getenv("TMPDIR");
-  std::string tmpl =
-      std::string(base && *base ? base : "/tmp") + "/scsi_test.XXXXXX";
-  if (mkdtemp(tmpl.data()) == nullptr) ADD_FAILURE() << strerror(errno);
-  dir_ = tmpl;
-  std::ofstream(dir_ + "/fabric") << fabric_text;
+  e2e::WriteFile(dir() + "/fabric", fabric_text);
   Fabric fabric;
   ParseError error;
   if (ParseFabric(fabric_text, &fabric, &error))
     for (const std::string& m : fabric.machines()) mkdir(Root(m).c_str(), 0755);
 }
 
-TestCluster::~TestCluster() {
-  std::error_code ec;
-  std::filesystem::remove_all(dir_, ec);
-}
-
 std::string TestCluster::Node(const std::string& name, uint32_t dev) const {
-  std::string path = dir_ + "/" + name;
+  std::string path = dir() + "/" + name;
   unlink(path.c_str());
   if (mknod(path.c_str(), S_IFCHR | 0400, platform::ToLinuxDev(dev)) != 0)
     ADD_FAILURE() << "mknod " << path << ": " << strerror(errno);

@@ -8,28 +8,26 @@
 
 #include <string>
 
+#include "tests/e2e_util.h"
+
 namespace scsi {
 
-// A cluster directory under $TMPDIR holding fabric (the given text) and a
-// root directory for every machine the text names; removed with its
-// contents.
+// A cluster directory holding fabric (the given text) and a root directory
+// for every machine the text names; removed with its contents.
 class TestCluster {
  public:
   explicit TestCluster(const std::string& fabric_text);
-  ~TestCluster();
-  TestCluster(const TestCluster&) = delete;
-  TestCluster& operator=(const TestCluster&) = delete;
 
-  const std::string& dir() const { return dir_; }
+  const std::string& dir() const { return dir_.path(); }
   std::string Root(const std::string& machine) const {
-    return dir_ + "/" + machine;
+    return dir() + "/" + machine;
   }
   // Makes a character special file at dir()/name with the 32-bit device
   // number dev; returns its path.  Fails the test when it cannot.
   std::string Node(const std::string& name, uint32_t dev) const;
 
  private:
-  std::string dir_;
+  e2e::ScopedTempDir dir_;
 };
 
 // A device number with major 35.
