@@ -6,8 +6,6 @@
 
 #include <filesystem>
 #include <map>
-#include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -65,89 +63,6 @@ class OtClusterTest : public ::testing::Test {
   e2e::ScopedTempDir dir_;
 };
 
-TEST_F(OtClusterTest, QueriesPrintTheirStreamForms) {
-  RunResult put = On("m1", {"OTput", "-A", "disk1", "-I", "-"},
-                     "size=\"12\"\nvendor=ACME\ndo_spin=\"echo up=1\"\n");
-  ASSERT_EQ(put.status, 0) << put.err;
-  EXPECT_EQ(put.out, "");
-  struct Case {
-    std::vector<std::string> argv;
-    std::string out;
-  } cases[] = {
-      {{"OTgetattr", "-A", "disk1", "-K", "size"}, "size=\"12\"\n"},
-      {{"OTgetmethod", "-A", "disk1", "-K", "do_spin"},
-       "do_spin=\"echo up=1\"\n"},
-      {{"OTgetattrs", "-A", "disk1"}, "size=\"12\"\nvendor=\"ACME\"\n"},
-      {{"OTgetmethods", "-A", "disk1"}, "do_spin=\"echo up=1\"\n"},
-      {{"OTgetobj", "-A", "disk1"},
-       "alias=\"disk1\"\nsize=\"12\"\nvendor=\"ACME\"\ndo_spin=\"echo "
-       "up=1\"\n"},
-      {{"OTgetobj", "-A", "System"},
-       "alias=\"System\"\nnodename=\"alpha\"\nname_servers=\"alpha\"\n"
-       "do_echo=\"cat\"\n"},
-  };
-  for (const Case& c : cases) {
-    RunResult r = On("m1", c.argv);
-    EXPECT_EQ(r.status, 0) << c.argv[0] << ": " << r.err;
-    EXPECT_EQ(r.out, c.out) << c.argv[0];
-  }
-  // The other machine's store is its own.
-  EXPECT_EQ(On("m2", {"OTgetattrs", "-A", "disk1"}).status, 1);
-}
-
-TEST_F(OtClusterTest, BrowsingCommandsWalkAndMatch) {
-  On("m1", {"OTput", "-A", "disk1", "-I", "-"},
-     "vendor=ACME\nlabel=\"two words\"\n");
-  On("m1", {"OTput", "-A", "disk2", "-I", "-"}, "vendor=ZETA\n");
-  std::vector<std::string> walk;
-  for (std::string previous;;) {
-    std::vector<std::string> argv = {"OTnextalias", "-C", "all"};
-    if (!previous.empty()) argv.insert(argv.end(), {"-P", previous});
-    RunResult r = On("m1", argv);
-    if (r.status != 0) {
-      EXPECT_EQ(r.status, 1);
-      EXPECT_EQ(r.err, "OTnextalias: no alias after disk2\n");
-      break;
-    }
-    ASSERT_EQ(r.out.back(), '\n');
-    previous = r.out.substr(0, r.out.size() - 1);
-    walk.push_back(previous);
-    ASSERT_LT(walk.size(), 5u);
-  }
-  EXPECT_EQ(walk, (std::vector<std::string>{"System", "disk1", "disk2"}));
-  EXPECT_EQ(On("m1", {"OTnextalias", "-C", "vendor=ZETA"}).out, "disk2\n");
-
-  struct Case {
-    std::string input;
-    std::string out;
-  } cases[] = {
-      {"vendor=ACME\n", "disk1\n"},
-      {"label=two words\nvendor=ACME\n", "disk1\n"},
-      {"vendor=NONE\n", ""},
-      {"", "System\ndisk1\ndisk2\n"},
-  };
-  for (const Case& c : cases) {
-    RunResult r = On("m1", {"OTgetaliases", "-I", "-"}, c.input);
-    EXPECT_EQ(r.status, 0) << c.input << r.err;
-    EXPECT_EQ(r.out, c.out) << c.input;
-  }
-}
-
-TEST_F(OtClusterTest, PerformPrintsTheMethodOutputAndLogsFailures) {
-  RunResult r =
-      On("m1", {"OTperform", "-A", "System", "-M", "do_echo", "-I", "-"},
-         "size=12 label=\"x y\"\n");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "size=\"12\"\nlabel=\"x y\"\n");
-  On("m1", {"OTput", "-A", "disk1", "-I", "-"}, "do_fail=\"exit 4\"\n");
-  r = On("m1", {"OTperform", "-A", "disk1", "-M", "do_fail", "-I", "-"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "OTperform: method do_fail of disk1 exited with status 4\n");
-  EXPECT_EQ(Log("m1"),
-            "ERROR OTLperform: method do_fail of disk1 exited with status 4\n");
-}
-
 TEST_F(OtClusterTest, UsageAndFailureStatuses) {
   struct Case {
     std::vector<std::string> argv;
@@ -160,18 +75,10 @@ TEST_F(OtClusterTest, UsageAndFailureStatuses) {
        2,
        "OTgetattr: option -K is required\nusage: OTgetattr -A alias -K "
        "attribute\n"},
-      {{"OTgetattrs", "-A"},
-       "",
-       2,
-       "OTgetattrs: option -A needs a value\nusage: OTgetattrs -A alias\n"},
       {{"OTgetobj", "-A", "x", "-Z"},
        "",
        2,
        "OTgetobj: unknown option -Z\nusage: OTgetobj -A alias\n"},
-      {{"OTgetobj", "-A", "x", "extra"},
-       "",
-       2,
-       "OTgetobj: unexpected operand extra\nusage: OTgetobj -A alias\n"},
       {{"OTgetobj", "-A", "nothing"}, "", 1, "OTgetobj: no object nothing\n"},
       {{"OTgetattr", "-A", "System", "-K", "colour"},
        "",
@@ -189,14 +96,6 @@ TEST_F(OtClusterTest, UsageAndFailureStatuses) {
        "",
        1,
        "OTput: open(/no/such/file): No such file or directory\n"},
-      {{"OTgetaliases", "-I", "-"},
-       "novalue\n",
-       1,
-       "OTgetaliases: line 1 is not keyword=value\n"},
-      {{"OTperform", "-A", "System", "-M", "do_none", "-I", "-"},
-       "",
-       1,
-       "OTperform: System: no method do_none\n"},
       {{"OTinit", "-x"},
        "",
        2,
@@ -211,14 +110,6 @@ TEST_F(OtClusterTest, UsageAndFailureStatuses) {
   // Nothing above changed the store.
   EXPECT_EQ(e2e::ListDir(Root("m1") + "/var/sadm/ot/objects"),
             std::vector<std::string>{"System"});
-}
-
-TEST_F(OtClusterTest, PutReadsAFileUnderTheMachineRoot) {
-  e2e::WriteFile(Root("m1") + "/tmp/params", "state=\"ready\"\n");
-  RunResult r = On("m1", {"OTput", "-A", "disk1", "-I", "/tmp/params"});
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(e2e::ReadFile(Root("m1") + "/var/sadm/ot/objects/disk1"),
-            "state=\"ready\"\n");
 }
 
 TEST_F(OtClusterTest, OtinitKeepsSystemAndSetsServersOnRequest) {
@@ -276,12 +167,6 @@ TEST_F(OtClusterTest, RsclientRefusesUnknownNodesAndBadUsageWith255) {
       {{"RSClient", "-E", "touch " + marker},
        "RSClient: option -N is required\nusage: RSClient -N node -E "
        "command\n"},
-      {{"RSClient", "-N", "beta"},
-       "RSClient: option -E is required\nusage: RSClient -N node -E "
-       "command\n"},
-      {{"RSClient", "-N", "beta", "-E", "touch " + marker, "more"},
-       "RSClient: unexpected operand more\nusage: RSClient -N node -E "
-       "command\n"},
   };
   for (const Case& c : cases) {
     RunResult r = On("m1", c.argv);
@@ -304,23 +189,6 @@ TEST_F(OtClusterTest, TracesLandInTheLogOfTheMachineThatWrites) {
   EXPECT_EQ(Log("m2"),
             "OTTRACE 8 OTLgetattr: System nodename (device table "
             "/etc/lab.tab)\n");
-}
-
-TEST_F(OtClusterTest, ConcurrentPutsThroughTheCommandsKeepEveryPair) {
-  // Two shells put 20 keys each into one object at the same time.
-  std::string put = Bin("m1", "OTput");
-  std::string script =
-      "for w in a b; do (for i in $(seq 1 20); do echo \"k_${w}_$i=x\" | " +
-      put + " -A shared -I - || exit 1; done) & done; wait";
-  RunResult r = e2e::Run({"/bin/sh", "-c", script},
-                         {{{"RUDED_ROOT", Root("m1")}}, "", ""});
-  ASSERT_EQ(r.status, 0) << r.err;
-  RunResult attrs = On("m1", {"OTgetattrs", "-A", "shared"});
-  std::istringstream lines(attrs.out);
-  std::set<std::string> keys;
-  for (std::string line; std::getline(lines, line);)
-    keys.insert(line.substr(0, line.find('=')));
-  EXPECT_EQ(keys.size(), 40u) << attrs.out;
 }
 
 }  // namespace

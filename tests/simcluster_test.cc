@@ -53,10 +53,9 @@ TEST_F(SimclusterTest, CreateLaysOutARootForEveryMachine) {
             (std::vector<std::string>{"fabric", "fabric.state",
                                       "fabric.state.lock", "nodeA", "nodeB"}));
   EXPECT_EQ(ReadFile(cluster_ + "/fabric"), kFabric);
-  std::string state = ReadFile(cluster_ + "/fabric.state");
+  const std::string state = ReadFile(cluster_ + "/fabric.state");
   EXPECT_FALSE(state.empty());
-  for (size_t at = 0; at < state.size(); at = state.find('\n', at) + 1)
-    EXPECT_EQ(state[at], '#') << "no area is set yet: " << state;
+  EXPECT_EQ(e2e::Lines(state, "#"), e2e::Lines(state)) << "no area is set yet";
   for (std::string m : {"nodeA", "nodeB"}) {
     std::string root = cluster_ + "/" + m;
     EXPECT_EQ(ReadFile(root + "/etc/nodename"), m + "\n");
@@ -64,16 +63,13 @@ TEST_F(SimclusterTest, CreateLaysOutARootForEveryMachine) {
     EXPECT_NE(mdevice.find("\nSCSI\tIocrwi\tiHcr\tscsi\t0\t35\t"),
               std::string::npos)
         << mdevice;
-    for (const char* dir : {"tmp", "var/adm", "usr/ruded/config",
+    for (const char* dir : {"var/adm", "usr/ruded/config",
                             "usr/ruded/subsys/scsi/resources/hostadp",
-                            "usr/sadm/sysadm/bin"}) {
-      struct stat st;
-      ASSERT_EQ(stat((root + "/" + dir).c_str(), &st), 0) << m << " " << dir;
-      EXPECT_TRUE(S_ISDIR(st.st_mode)) << dir;
-    }
+                            "usr/sadm/sysadm/bin"})
+      EXPECT_TRUE(std::filesystem::is_directory(root + "/" + dir)) << dir;
     struct stat st;
     ASSERT_EQ(stat((root + "/tmp").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 01777u);
+    EXPECT_EQ(st.st_mode, S_IFDIR | 01777u);
     EXPECT_FALSE(Exists(root + "/usr/ruded/subsys/scsi/resources/hostadp/"
                         "cspecials"))
         << "qv_cspec makes cspecials itself";
@@ -96,8 +92,6 @@ TEST_F(SimclusterTest, RefusesBadInputAndTouchesNothing) {
   } cases[] = {
       {{}, 2, "simcluster: no command given\nusage: simcluster create"},
       {{"create", fabric_}, 2, "simcluster: create takes a fabric file"},
-      {{"show"}, 2, "simcluster: show takes a cluster directory"},
-      {{"destroy", cluster_}, 2, "simcluster: unknown command \"destroy\""},
       {{"create", tmp_.path() + "/bad.txt", cluster_}, 1,
        "simcluster: " + tmp_.path() +
            "/bad.txt:2: adapter: controller \"9\" is not a number from 0 to "
@@ -106,9 +100,6 @@ TEST_F(SimclusterTest, RefusesBadInputAndTouchesNothing) {
        "simcluster: " + tmp_.path() + "/none.txt: No such file or directory\n"},
       {{"create", fabric_, tmp_.path() + "/full"}, 1,
        "simcluster: " + tmp_.path() + "/full: exists and is not empty\n"},
-      {{"create", fabric_, tmp_.path() + "/no/such/dir"}, 1,
-       "simcluster: " + tmp_.path() + "/no/such/dir: No such file or "
-       "directory\n"},
       {{"show", tmp_.path()}, 1, "simcluster: " + tmp_.path() + "/fabric: "},
   };
   for (const Case& c : cases) {

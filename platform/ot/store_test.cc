@@ -1,3 +1,6 @@
+// The object store: what reads back, updates taken whole or not at all, and
+// readers and writers in several processes at once.
+
 #include "platform/ot/store.h"
 
 #include <gtest/gtest.h>
@@ -5,24 +8,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <filesystem>
-
-#include "platform/ot/ot_test_util.h"
+#include "tests/e2e_util.h"
 
 namespace ot {
 namespace {
-
-// Kills and reaps a forked child however the test ends.
-struct ChildGuard {
-  explicit ChildGuard(pid_t p) : pid(p) {}
-  ~ChildGuard() {
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-  }
-  ChildGuard(const ChildGuard&) = delete;
-  ChildGuard& operator=(const ChildGuard&) = delete;
-  pid_t pid;
-};
 
 class StoreTest : public ::testing::Test {
  protected:
@@ -36,34 +25,17 @@ class StoreTest : public ::testing::Test {
     std::string err;
     return UpdateObject(alias, updates, &err);
   }
-  ScopedMachine machine_;
+  std::string File(const std::string& alias) const {
+    return e2e::ReadFile(machine_.Under("/var/sadm/ot/objects/" + alias));
+  }
+  e2e::ScopedMachineRoot machine_;
 };
 
-TEST_F(StoreTest, AliasesTheStoreCanName) {
-  struct Case {
-    std::string alias;
-    bool valid;
-  } cases[] = {
-      {"disk1", true},    {"a:b", true},
-      {"System", true},   {std::string(255, 'a'), true},
-      {"", false},        {std::string(256, 'a'), false},
-      {"a/b", false},     {"..", false},
-      {".hidden", false}, {"with blank", false},
-      {"tab\tin", false}, {"del\x7f", false},
-  };
-  for (const Case& c : cases) {
-    std::string err;
-    EXPECT_EQ(ValidAlias(c.alias, &err), c.valid) << "\"" << c.alias << "\"";
-    EXPECT_EQ(err.empty(), c.valid) << c.alias;
-  }
-}
-
 TEST_F(StoreTest, PairsThatReadBackAsTheyWereStored) {
-  struct Case {
+  const struct {
     Pair pair;
     bool valid;
   } cases[] = {
-      {{"size", "12"}, true},
       {{"k", ""}, true},
       {{std::string(31, 'k'), std::string(511, 'v')}, true},
       {{"multi", "line one\nline two"}, true},
@@ -72,11 +44,10 @@ TEST_F(StoreTest, PairsThatReadBackAsTheyWereStored) {
       {{"k", std::string(512, 'v')}, false},
       {{"a b", "v"}, false},
       {{"a=b", "v"}, false},
-      {{"a\"b", "v"}, false},
       {{"#k", "v"}, false},
       {{"k", "say \"hi\""}, false},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     std::string err;
     EXPECT_EQ(ValidPair(c.pair, &err), c.valid) << c.pair.keyword;
     if (!c.valid) continue;
@@ -86,58 +57,25 @@ TEST_F(StoreTest, PairsThatReadBackAsTheyWereStored) {
   }
 }
 
-TEST_F(StoreTest, UpdateReplacesInPlaceAndAppendsNewKeywords) {
+TEST_F(StoreTest, UpdatesReplaceInPlaceOrChangeNothing) {
   ASSERT_EQ(Update("disk1", {{"a", "1"}, {"b", "2"}, {"c", "3"}}), Status::kOk);
   ASSERT_EQ(Update("disk1", {{"b", "two"}, {"d", "4"}}), Status::kOk);
-  EXPECT_EQ(Load("disk1"),
-            (Pairs{{"a", "1"}, {"b", "two"}, {"c", "3"}, {"d", "4"}}));
-  EXPECT_EQ(machine_.Read("/var/sadm/ot/objects/disk1"),
-            "a=\"1\"\nb=\"two\"\nc=\"3\"\nd=\"4\"\n");
-}
-
-TEST_F(StoreTest, ABadPairRefusesTheWholeUpdate) {
-  ASSERT_EQ(Update("disk1", {{"a", "1"}}), Status::kOk);
-  EXPECT_EQ(Update("disk1", {{"b", "2"}, {"alias", "other"}}),
-            Status::kInvalid);
-  EXPECT_EQ(Update("disk1", {{"b", "2"}, {"c", "\""}}), Status::kInvalid);
-  EXPECT_EQ(Update("bad/alias", {{"b", "2"}}), Status::kInvalid);
-  EXPECT_EQ(Load("disk1"), (Pairs{{"a", "1"}}));
-  EXPECT_EQ(Update("empty", {}), Status::kOk);
-  Pairs none;
-  std::string err;
-  EXPECT_EQ(LoadObject("empty", &none, &err), Status::kAbsent);
-}
-
-TEST_F(StoreTest, ReadingFailuresNameTheUnmappedPath) {
+  const std::string stored = "a=\"1\"\nb=\"two\"\nc=\"3\"\nd=\"4\"\n";
+  EXPECT_EQ(File("disk1"), stored);
+  // One bad pair refuses the whole update.
+  EXPECT_EQ(Update("disk1", {{"e", "5"}, {"alias", "other"}}), Status::kInvalid);
+  EXPECT_EQ(Update("disk1", {{"e", "5"}, {"c", "\""}}), Status::kInvalid);
+  EXPECT_EQ(Update("bad/alias", {{"e", "5"}}), Status::kInvalid);
+  EXPECT_EQ(File("disk1"), stored);
+  // A broken object is reported by its unmapped path, never replaced.
+  e2e::WriteFile(machine_.Under("/var/sadm/ot/objects/broken"), "o=\"pen\n");
   Pairs pairs;
   std::string err;
-  EXPECT_EQ(LoadObject("nothing", &pairs, &err), Status::kAbsent);
-  machine_.Write("/var/sadm/ot/objects/broken", "open=\"quote\n");
   EXPECT_EQ(LoadObject("broken", &pairs, &err), Status::kFailed);
   EXPECT_NE(err.find("/var/sadm/ot/objects/broken"), std::string::npos) << err;
-  EXPECT_EQ(err.find(machine_.root()), std::string::npos) << err;
-  // A broken object is not silently replaced by an update.
+  EXPECT_EQ(err.find(machine_.path()), std::string::npos) << err;
   EXPECT_EQ(Update("broken", {{"a", "1"}}), Status::kFailed);
-  EXPECT_EQ(machine_.Read("/var/sadm/ot/objects/broken"), "open=\"quote\n");
-}
-
-TEST_F(StoreTest, ListingSkipsTemporariesAndDirectoriesInByteOrder) {
-  ASSERT_EQ(Update("zeta", {{"a", "1"}}), Status::kOk);
-  ASSERT_EQ(Update("Alpha", {{"a", "1"}}), Status::kOk);
-  ASSERT_EQ(Update("beta", {{"a", "1"}}), Status::kOk);
-  machine_.Write("/var/sadm/ot/objects/.put.abc123", "a=\"1\"\n");
-  std::filesystem::create_directory(machine_.Host("/var/sadm/ot/objects/dir"));
-  std::vector<std::string> aliases;
-  std::string err;
-  ASSERT_EQ(ListAliases(&aliases, &err), Status::kOk);
-  EXPECT_EQ(aliases, (std::vector<std::string>{"Alpha", "beta", "zeta"}));
-}
-
-TEST_F(StoreTest, AnEmptyMachineHasNoObjects) {
-  std::vector<std::string> aliases;
-  std::string err;
-  EXPECT_EQ(ListAliases(&aliases, &err), Status::kOk);
-  EXPECT_TRUE(aliases.empty());
+  EXPECT_EQ(File("broken"), "o=\"pen\n");
 }
 
 // A reader must see either the old object or the new one: every version
@@ -146,8 +84,7 @@ TEST_F(StoreTest, AnEmptyMachineHasNoObjects) {
 TEST_F(StoreTest, ReadersNeverSeeHalfAnObject) {
   auto version = [](int v) {
     Pairs pairs;
-    int n = v % 2 ? 200 : 3;
-    for (int i = 0; i < n; ++i)
+    for (int i = 0; i < (v % 2 ? 200 : 3); ++i)
       pairs.push_back({"k" + std::to_string(i), "v" + std::to_string(v)});
     return pairs;
   };
@@ -156,23 +93,25 @@ TEST_F(StoreTest, ReadersNeverSeeHalfAnObject) {
   pid_t writer = fork();
   ASSERT_GE(writer, 0);
   if (writer == 0) {
-    for (int v = 1;; ++v) {
-      std::string e;
-      if (StoreObject("obj", version(v), &e) != Status::kOk) _exit(1);
-    }
+    for (int v = 1;; ++v)
+      if (StoreObject("obj", version(v), &err) != Status::kOk) _exit(1);
   }
-  ChildGuard guard(writer);
+  struct Reaper {  // stops the writer however the test ends
+    pid_t pid;
+    ~Reaper() {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+    }
+  } reaper{writer};
   // Read until the object has changed under the reader many times, so that
   // the check really ran against a busy writer.
   int changes = 0;
   std::string last;
   for (int reads = 0; reads < 20000 && changes < 50; ++reads) {
-    Pairs pairs;
-    std::string e;
-    ASSERT_EQ(LoadObject("obj", &pairs, &e), Status::kOk) << e;
+    Pairs pairs = Load("obj");
     ASSERT_TRUE(pairs.size() == 3 || pairs.size() == 200) << pairs.size();
     for (const Pair& p : pairs) ASSERT_EQ(p.value, pairs[0].value);
-    if (pairs[0].value != last) ++changes;
+    changes += pairs[0].value != last;
     last = pairs[0].value;
   }
   EXPECT_GE(changes, 50);
@@ -199,11 +138,8 @@ TEST_F(StoreTest, ConcurrentUpdatesKeepEveryPair) {
   }
   EXPECT_EQ(Load("shared").size(), static_cast<size_t>(kWriters * kPuts));
   // No temporary file is left behind.
-  std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(
-           machine_.Host("/var/sadm/ot/objects")))
-    names.push_back(e.path().filename());
-  EXPECT_EQ(names, std::vector<std::string>{"shared"});
+  EXPECT_EQ(e2e::ListDir(machine_.Under("/var/sadm/ot/objects")),
+            std::vector<std::string>{"shared"});
 }
 
 }  // namespace
