@@ -3,16 +3,10 @@
 #include <gtest/gtest.h>
 #include <limits.h>
 #include <stdio.h>
-#include <stdlib.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 namespace {
-
-using testing::internal::CaptureStderr;
-using testing::internal::GetCapturedStderr;
 
 constexpr int kNone = -99;  // no SCSI record
 
@@ -42,7 +36,6 @@ TEST(MdeviceTest, RecordReader) {
       {"no digits", "SCSI a b c d major e\n", 0},
       {"first record wins", "SCSI a b c d 41 e\nSCSI a b c d 42 e\n", 41},
       {"exactly six words", "disk a b c d 9\nSCSI a b c d 41\n", 41},
-      {"no newline at the end", "SCSI a b c d 41", 41},
       {"blanks and tabs", "  SCSI\ta  b\t\tc d   41 e\n", 41},
       {"record over two lines", "SCSI a b\nc d 41 e\n", 41},
       {"SCSI in another column", "disk SCSI a b c 41 e\n", kNone},
@@ -53,51 +46,12 @@ TEST(MdeviceTest, RecordReader) {
       {"empty", "", kNone},
       {"long first word is cut, not SCSI", "SCSI" + long_word + " a b c d 41\n",
        kNone},
-      {"long sixth word is cut", "SCSI a b c d 42" + long_word + " e\n", 42},
       {"long other words",
        long_word + " " + long_word + " b c d 7\n" + "SCSI " + long_word +
            " b c d 43\n",
        43},
   };
   for (const auto& c : cases) EXPECT_EQ(major_of(c.text), c.major) << c.why;
-}
-
-class MdeviceFileTest : public testing::Test {
- protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/mdevice_test.XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    root_ = tmpl;
-    setenv("RUDED_ROOT", root_.c_str(), 1);
-  }
-  void TearDown() override {
-    unsetenv("RUDED_ROOT");
-    std::filesystem::remove_all(root_);
-  }
-  void write_mdevice(const std::string& text) {
-    std::filesystem::create_directories(root_ + "/etc/conf/cf.d");
-    std::ofstream(root_ + "/etc/conf/cf.d/mdevice") << text;
-  }
-  std::string root_;
-};
-
-TEST_F(MdeviceFileTest, ReadsTheTableUnderTheMachineRoot) {
-  write_mdevice("SCSI a b c d 41 e\n");
-  CaptureStderr();
-  EXPECT_EQ(get_scsi_major(), 41);
-  EXPECT_EQ(GetCapturedStderr(), "");
-}
-
-TEST_F(MdeviceFileTest, MissingTableOrRecordGives35) {
-  CaptureStderr();
-  EXPECT_EQ(get_scsi_major(), 35);
-  EXPECT_EQ(GetCapturedStderr(),
-            "qv_cspec: mdevice: No such file or directory\n");
-
-  write_mdevice("disk a b c d 41 e\n");
-  CaptureStderr();
-  EXPECT_EQ(get_scsi_major(), 35);
-  EXPECT_EQ(GetCapturedStderr(), "qv_cspec: Unable to find SCSI major\n");
 }
 
 }  // namespace

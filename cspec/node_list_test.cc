@@ -4,7 +4,6 @@
 #include <stdlib.h>
 
 #include <string>
-#include <vector>
 
 #include "cspec/alloc.h"
 #include "cspec/devnum.h"
@@ -43,32 +42,8 @@ class NodeListTest : public testing::Test {
     }
   }
 
-  static std::vector<std::string> names() {
-    std::vector<std::string> out;
-    for (const node_entry* e = node_list; e != nullptr; e = e->next)
-      out.push_back(e->name);
-    return out;
-  }
-
   const uint32_t dev_ = make_dev(35, 0, 1, 0, 7);
 };
-
-TEST_F(NodeListTest, SecondDirectoryEntryWithOneNumberIsAMerge) {
-  EXPECT_EQ(add_node(kC10, dev_, NODE_CURRENT), 0);
-  CaptureStderr();
-  EXPECT_EQ(add_node(kR10, dev_, NODE_CURRENT), 1);
-  EXPECT_EQ(GetCapturedStderr(), "");
-  ASSERT_EQ(names(), std::vector<std::string>{kC10});
-  EXPECT_EQ(node_list->flags, NODE_CURRENT);
-  EXPECT_EQ(node_list->newname, nullptr);
-}
-
-TEST_F(NodeListTest, RequestUnderTheExistingNameMergesFlags) {
-  ASSERT_EQ(add_node(kC10, dev_, NODE_CURRENT), 0);
-  EXPECT_EQ(add_node(kC10, dev_, NODE_INITIATOR), 1);
-  EXPECT_EQ(node_list->flags, NODE_CURRENT | NODE_INITIATOR);
-  EXPECT_EQ(node_list->newname, nullptr);
-}
 
 TEST_F(NodeListTest, OnlyTheFirstOtherNameBecomesTheRenameTarget) {
   ASSERT_EQ(add_node(kR10, dev_, NODE_CURRENT), 0);
@@ -92,13 +67,6 @@ TEST_F(NodeListTest, OnlyTheFirstOtherNameBecomesTheRenameTarget) {
   EXPECT_EQ(node_list->flags, NODE_CURRENT | NODE_RESPONDER | NODE_INITIATOR);
 }
 
-TEST_F(NodeListTest, NewEntriesGoToTheHead) {
-  EXPECT_EQ(add_node(kC10, dev_, NODE_INITIATOR), 0);
-  EXPECT_EQ(add_node(kR10, dev_with_target(dev_, 3), NODE_RESPONDER), 0);
-  EXPECT_EQ(add_node(kR10B, dev_with_target(dev_, 4), NODE_RESPONDER), 0);
-  EXPECT_EQ(names(), (std::vector<std::string>{kR10B, kR10, kC10}));
-}
-
 TEST_F(NodeListTest, ExhaustedMemoryIsReportedAndLinksNothing) {
   set_cspec_allocator(failing_alloc);
   for (int allowed : {0, 1}) {  // the entry, then the copy of its name
@@ -114,27 +82,6 @@ TEST_F(NodeListTest, ExhaustedMemoryIsReportedAndLinksNothing) {
   EXPECT_EQ(add_node(kR10B, dev_, NODE_RESPONDER), -1);
   EXPECT_EQ(GetCapturedStderr(), "qv_cspec: No more memory\n");
   EXPECT_EQ(node_list->newname, nullptr);
-}
-
-TEST_F(NodeListTest, DumpShowsFlagsInFixedOrder) {
-  CaptureStderr();
-  dump_nodes();
-  EXPECT_EQ(GetCapturedStderr(), "");  // not even the heading
-
-  ASSERT_EQ(add_node(kC10, dev_, NODE_INITIATOR), 0);
-  ASSERT_EQ(add_node(kC10, dev_, NODE_CURRENT), 1);
-  uint32_t responder = dev_with_target(dev_, 3);
-  ASSERT_EQ(add_node(kR10B, responder, NODE_RESPONDER), 0);
-  CaptureStderr();
-  dump_nodes();
-  EXPECT_EQ(GetCapturedStderr(), std::string("NODE DUMP:\n") +
-                                     "NAME:  " + kR10B + "\n" +
-                                     "FLAGS: r\n"
-                                     "DEV:   r10t3d0s0\n\n"
-                                     "NAME:  " +
-                                     kC10 + "\n" +
-                                     "FLAGS: ci\n"
-                                     "DEV:   c10t7d0s0\n\n");
 }
 
 }  // namespace
