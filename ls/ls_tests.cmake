@@ -1,7 +1,6 @@
 # Unit tests of libls's modules: they link the objects (internal names
 # included) and run on a private machine root.
 add_executable(ls_unit_test
-  frame_test.cc
   ls_misc_test.cc
   ls_parse_test.cc
   ls_test_util.cc
