@@ -1,30 +1,19 @@
 #include "platform/os/os.h"
 
 #include <errno.h>
+#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
-
-#include "gtest/gtest.h"
+#include "tests/e2e_util.h"
 
 namespace {
 
 class OsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/os_test.XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    root_ = tmpl;
-    setenv(RUDED_ROOT_ENV, root_.c_str(), 1);
-  }
-  void TearDown() override {
-    unsetenv(RUDED_ROOT_ENV);
-    std::filesystem::remove_all(root_);
-  }
-  std::string root_;
+  e2e::ScopedMachineRoot machine_;
+  const std::string root_ = machine_.path();
 };
 
 TEST_F(OsTest, MapsAbsolutePathsUnderTheRootOnly) {
@@ -58,13 +47,12 @@ TEST_F(OsTest, NodeNameIsTheFirstLineOfEtcNodename) {
   std::string host = u.nodename;  // no etc/nodename yet: the host's name
   EXPECT_FALSE(host.empty());
 
-  std::filesystem::create_directories(root_ + "/etc");
-  std::ofstream(root_ + "/etc/nodename") << "nodeA\nsecond line\n";
+  e2e::WriteFile(root_ + "/etc/nodename", "nodeA\nsecond line\n");
   ASSERT_EQ(nuname(&u), 0);
   EXPECT_STREQ(u.nodename, "nodeA");
   EXPECT_EQ(platform::NodeName(), "nodeA");
 
-  std::ofstream(root_ + "/etc/nodename") << std::string(300, 'n');
+  e2e::WriteFile(root_ + "/etc/nodename", std::string(300, 'n'));
   ASSERT_EQ(platform::uname(&u), 0);
   EXPECT_EQ(std::string(u.nodename), std::string(SVR4_SYS_NMLN - 1, 'n'));
   EXPECT_EQ(nuname(nullptr), -1);
@@ -85,7 +73,7 @@ TEST_F(OsTest, DeviceNumbersSurviveTheTripThroughLinux) {
   EXPECT_TRUE(S_ISCHR(st.st_mode));
   EXPECT_EQ(st.st_rdev, dev);
   EXPECT_EQ(st.st_mode & 07777, 0400u);
-  EXPECT_TRUE(std::filesystem::exists(root_ + "/node"));
+  EXPECT_TRUE(e2e::Exists(root_ + "/node"));
 
   EXPECT_EQ(_xstat(XSTAT_VER, "/missing", &st), -1);
   EXPECT_EQ(errno, ENOENT);
