@@ -268,23 +268,6 @@ TEST_F(CspecClusterTest, ResponderScanStartsAtTheFirstTargetThatOpens) {
             "three\n");
 }
 
-TEST_F(CspecClusterTest, InitiatorOnAnotherBusIsAMismatch) {
-  MakeCluster(
-      "bus shared\n"
-      "  adapter nodeA 0 1 0 7 initiator=0.2.0.7\n"
-      "  adapter nodeB 0 0 0 6\n"
-      "  disk 0 SEAGATE S 1\n",
-      {"nodeA", "nodeB"});
-  for (const Names& args : {Names{}, Names{"-i", "-r"}}) {
-    e2e::RunResult r = run("nodeA", args);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err,
-              "qv_cspec: Warning: Initiator mismatch: tdev=c10t0, "
-              "idev=c20t7\n");
-    EXPECT_EQ(e2e::ListDir(cspecials("nodeA")), Names{});
-  }
-}
-
 TEST_F(CspecClusterTest, InquiriesFallBackInTheirOwnOrder) {
   const std::string c0 = shown("c0");
   const struct {
