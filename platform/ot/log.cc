@@ -35,6 +35,18 @@ void EmitV(Head head, const char* format, va_list args) noexcept {
   }
 }
 
+// The two trace sinks differ only in the word their lines begin with.
+void TraceV(const char* kind, int level, const char* component,
+            const char* format, va_list args) noexcept {
+  if (!TraceEnabled(level)) return;
+  EmitV(
+      [&] {
+        return std::string(kind) + " " + std::to_string(level) + " " +
+               Text(component);
+      },
+      format, args);
+}
+
 }  // namespace
 
 std::string FormatText(const char* format, va_list args) {
@@ -109,26 +121,16 @@ void IOLog(const char* component, int message, int detail, const char* format,
 }
 
 void IOTrace(int level, const char* component, const char* format, ...) {
-  if (!ot::TraceEnabled(level)) return;
   va_list args;
   va_start(args, format);
-  ot::EmitV(
-      [&] {
-        return "TRACE " + std::to_string(level) + " " + ot::Text(component);
-      },
-      format, args);
+  ot::TraceV("TRACE", level, component, format, args);
   va_end(args);
 }
 
 void OTtrace(int level, const char* component, const char* format, ...) {
-  if (!ot::TraceEnabled(level)) return;
   va_list args;
   va_start(args, format);
-  ot::EmitV(
-      [&] {
-        return "OTTRACE " + std::to_string(level) + " " + ot::Text(component);
-      },
-      format, args);
+  ot::TraceV("OTTRACE", level, component, format, args);
   va_end(args);
 }
 

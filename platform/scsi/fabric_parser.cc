@@ -67,6 +67,14 @@ bool Text(const Line& line, size_t arg, std::string_view what, size_t max,
   return true;
 }
 
+// The identity a device reports, from the vendor word on: vendor, product
+// and revision, no longer than INQUIRY data holds them.
+bool Identity(const Line& line, size_t vendor, Device* d, std::string* err) {
+  return Text(line, vendor, "vendor", 8, &d->vendor, err) &&
+         Text(line, vendor + 1, "product", 16, &d->product, err) &&
+         Text(line, vendor + 2, "revision", 4, &d->revision, err);
+}
+
 bool ParseStamp(std::string_view value, Device* device, std::string* err) {
   size_t colon = value.find(':');
   Port owner;
@@ -297,9 +305,7 @@ bool Parser::ParseDisk(const Line& line, std::string* err) {
   d.kind = DeviceKind::kDisk;
   d.type = 0;
   if (!Number(line, 0, "id", kMaxTarget - 1, &d.target, err) ||
-      !Text(line, 1, "vendor", 8, &d.vendor, err) ||
-      !Text(line, 2, "product", 16, &d.product, err) ||
-      !Text(line, 3, "revision", 4, &d.revision, err))
+      !Identity(line, 1, &d, err))
     return false;
   return Place(line, std::move(d), err);
 }
@@ -312,9 +318,7 @@ bool Parser::ParseDevice(const Line& line, std::string* err) {
   d.kind = DeviceKind::kOther;
   if (!Number(line, 0, "id", kMaxTarget - 1, &d.target, err) ||
       !Number(line, 1, "type", 31, &d.type, err) ||
-      !Text(line, 2, "vendor", 8, &d.vendor, err) ||
-      !Text(line, 3, "product", 16, &d.product, err) ||
-      !Text(line, 4, "revision", 4, &d.revision, err))
+      !Identity(line, 2, &d, err))
     return false;
   return Place(line, std::move(d), err);
 }
