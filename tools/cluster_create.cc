@@ -18,7 +18,7 @@
 #include "platform/os/os.h"
 #include "platform/scsi/fabric_parser.h"
 #include "platform/scsi/state.h"
-#include "platform/scsi/unique_fd.h"
+#include "platform/os/unique_fd.h"
 
 extern char** environ;
 
@@ -63,9 +63,9 @@ using UniqueDir = std::unique_ptr<DIR, DirCloser>;
 
 bool WriteFile(const std::string& path, const std::string& text,
                std::string* err) {
-  scsi::UniqueFd fd(
+  platform::UniqueFd fd(
       ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-  if (!fd.valid() || !scsi::WriteAll(fd.get(), text)) return Error(path, err);
+  if (!fd.valid() || !platform::WriteAll(fd.get(), text)) return Error(path, err);
   return true;
 }
 
@@ -169,8 +169,8 @@ std::string Absolute(const std::string& path) {
 
 bool CreateCluster(const CreateOptions& options, std::string* err) {
   std::string text;
-  scsi::UniqueFd file(::open(options.fabric_file.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!file.valid() || !scsi::ReadAll(file.get(), &text))
+  platform::UniqueFd file(::open(options.fabric_file.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file.valid() || !platform::ReadAll(file.get(), &text))
     return Error(options.fabric_file, err);
   scsi::Fabric fabric;
   scsi::ParseError error;
