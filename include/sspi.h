@@ -21,9 +21,9 @@
  *   check when it lies in that window: it is a list sharing its items with
  *   the original.  While both chains start at the same item, a pair
  *   appended through either is in both, but each header keeps its own
- *   count and cursor; removing or destroying
- *   through one frees items the other still points to.  Destroying a copy
- *   frees the items, not the caller's memory.
+ *   count and cursor; removing or destroying through one frees items the
+ *   other still points to.  Destroying a copy frees the items, not the
+ *   caller's memory.
  * - The caller owns every KeywordList that a function returns and releases
  *   it with DestroyKeywordList().  Pointers that lookups hand out point into
  *   the list's own storage and stay valid until that item is removed, its
