@@ -62,7 +62,8 @@ TEST_F(TraceTest, LongHeaderShowsTicksDifferenceSourceAndLevel) {
   SSPItrace(SSPI_LOG_ERR, "addkl", "first");
   // A line dropped for want of buffer is not the previous line.
   sspi::FailNthAllocation(0);
-  SSPItrace(SSPI_LOG_ERR, "addkl", std::string(sspi::TraceBufferSize(), 'f').c_str());
+  const std::string too_long(sspi::TraceBufferSize(), 'f');
+  SSPItrace(SSPI_LOG_ERR, "addkl", too_long.c_str());
   SSPItrace(SSPI_LOG_DEBUG, "ReferenceKeywordInList", "second %s", "x");
   SSPItrace(SSPI_LOG_EMERG, "createkl", "failed clock");
   SSPItrace(SSPI_LOG_EMERG, "createkl", "after it");
