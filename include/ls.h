@@ -15,8 +15,9 @@
  *   through the keyword-list calls made on the caller's behalf.
  * - KeywordLists returned belong to the caller: DestroyKeywordList().
  *   AttributeRecords are malloc()ed: free().  AliasLists are released with
- *   OTFreeAliasList(), ManagedObjects with OTFreeObject(); both come from
- *   the object-tool library that libls links (pkg-config ls adds -lot).
+ *   OTFreeAliasList(), ManagedObjects with OTFreeObject(); the records and
+ *   both functions are those of the object-tool library (ot_records.h),
+ *   which libls links (pkg-config ls adds -lot).
  * - Arguments stay the caller's; no call keeps a pointer to them.  NULL
  *   where a text or list is required is a failure, never a crash.
  * - A word that would go on a shell line (node name, alias, attribute or
@@ -30,6 +31,7 @@
 #ifndef LS_H_
 #define LS_H_
 
+#include "ot_records.h"
 #include "sspi.h"
 
 #ifdef LS_BUILDING_LIBRARY
@@ -37,43 +39,10 @@
 #else
 #define LS_EXPORT
 #endif
-#ifdef OT_BUILDING_LIBRARY
-#define OT_EXPORT __attribute__((visibility("default")))
-#else
-#define OT_EXPORT
-#endif
 
 #ifdef __cplusplus
 extern "C" {
 #endif
-
-/* Object-tool records, shared by the object-tool library and its callers. */
-
-#define OT_KEYWORD_SIZE 33
-#define OT_VALUE_SIZE 513
-
-/* One attribute or method: keyword text, then value text. */
-typedef struct AttributeRecord {
-  char keyword[OT_KEYWORD_SIZE];
-  char value[OT_VALUE_SIZE];
-} AttributeRecord;
-
-/* A managed object: its alias and its attribute and method pairs (either
- * list may be NULL).  The object owns all three. */
-typedef struct ManagedObject {
-  char* alias;
-  KeywordList* attributes;
-  KeywordList* methods;
-} ManagedObject;
-
-/* A chain of alias texts. */
-typedef struct AliasList {
-  char* alias;
-  struct AliasList* next;
-} AliasList;
-
-OT_EXPORT void OTFreeAliasList(AliasList* list);
-OT_EXPORT void OTFreeObject(ManagedObject* object);
 
 /* Net aliases. */
 

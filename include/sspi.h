@@ -14,10 +14,16 @@
  *   otherwise.  Functions that return a pointer return NULL on failure and
  *   leave the reason in sspi_errno.
  * - Every operation checks its list argument first: a pointer is a list
- *   only if CreateKeywordList() returned it and it has not been destroyed
- *   (its address lies between the lowest and highest list addresses ever
- *   created, and it carries the live stamp "SSPI").  Anything else gives
- *   SSPI_E_BAD_LIST.  A copy of a header made by the caller is not a list.
+ *   when its address lies between the lowest and highest list addresses
+ *   CreateKeywordList() ever returned and it carries the live stamp "SSPI"
+ *   (which DestroyKeywordList() spoils).  Anything else gives
+ *   SSPI_E_BAD_LIST.  A copy of a header that the caller made passes this
+ *   check when it lies in that window: it is a list sharing its items with
+ *   the original.  While both chains start at the same item, a pair
+ *   appended through either is in both, but each header keeps its own
+ *   count and cursor; removing or destroying through one frees items the
+ *   other still points to.  Destroying a copy frees the items, not the
+ *   caller's memory.
  * - The caller owns every KeywordList that a function returns and releases
  *   it with DestroyKeywordList().  Pointers that lookups hand out point into
  *   the list's own storage and stay valid until that item is removed, its

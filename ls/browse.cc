@@ -224,6 +224,6 @@ void do_remote(AliasList** result, const char* node, BrowseRecord* record) {
 }
 
 extern "C" AliasList* LSgetaliases(KeywordList* search) {
-  return ls::Guarded<AliasList*>(nullptr,
+  return ls::Guarded<AliasList*>(ls::kComponent, nullptr,
                                  [&] { return ls::GetAliases(search); });
 }

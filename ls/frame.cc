@@ -154,4 +154,8 @@ bool WriteParameters(UniqueFile stream, KeywordList* list, ParamStyle style,
   return ok && written;
 }
 
+void TraceEscaped(const char* component, const char* what) noexcept {
+  IOTrace(7, component, "%s exception: %s", component, what);
+}
+
 }  // namespace ls

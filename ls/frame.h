@@ -9,6 +9,8 @@
 #ifndef RUDED_LS_FRAME_H_
 #define RUDED_LS_FRAME_H_
 
+#include <exception>
+#include <new>
 #include <span>
 
 #include "ls/ls_internal.h"
@@ -76,15 +78,26 @@ enum class ParamStyle {
 bool WriteParameters(UniqueFile stream, KeywordList* list, ParamStyle style,
                      const char* component, const char* name);
 
-// Calls body and returns its result; failure when body throws (storage for
-// a C++ object ran out), so that no exception reaches a C caller.
+// Traces, at level 7 under component, an exception that reached the edge.
+void TraceEscaped(const char* component, const char* what) noexcept;
+
+// The C edge of every exported operation: calls body and returns its
+// result.  One rule: storage that runs out (std::bad_alloc) is the
+// operation's storage failure, that is failure, as a failed malloc() is;
+// any other exception is failure too, with a trace line under component;
+// no exception ever reaches (or terminates) the C caller.
 template <typename T, typename F>
-T Guarded(T failure, F&& body) {
+T Guarded(const char* component, T failure, F&& body) noexcept {
   try {
     return body();
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
     return failure;
+  } catch (const std::exception& e) {
+    TraceEscaped(component, e.what());
+  } catch (...) {
+    TraceEscaped(component, "unknown exception");
   }
+  return failure;
 }
 
 }  // namespace ls

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "ls/frame.h"
 #include "ls/ls_internal.h"
 #include "platform/os/os.h"
 #include "platform/ot/ot.h"
@@ -12,7 +13,9 @@ int is_local(const char* name) {
   if (name == nullptr) return 0;
   IOTrace(7, "is_local", "nameserver to check %s", name);
   svr4_utsname u;
-  if (platform::uname(&u) != 0) {
+  // Reading the simulated node name takes storage: this is the one step
+  // below IsLocalAlias() and IsLocalSearch() that can throw.
+  if (ls::Guarded("is_local", -1, [&] { return platform::uname(&u); }) != 0) {
     IOTrace(7, "is_local", "uname() failed");
     return -1;
   }

@@ -93,6 +93,7 @@ KeywordList* Perform(const char* netalias, const char* method,
 
 extern "C" KeywordList* RSPerform(const char* netalias, const char* method,
                                   KeywordList* parameters) {
-  return ls::Guarded<KeywordList*>(
-      nullptr, [&] { return ls::Perform(netalias, method, parameters); });
+  return ls::Guarded<KeywordList*>(ls::kComponent, nullptr, [&] {
+    return ls::Perform(netalias, method, parameters);
+  });
 }

@@ -65,5 +65,6 @@ int Put(const char* netalias, KeywordList* attributes) {
 }  // namespace ls
 
 extern "C" int LSPut(const char* netalias, KeywordList* attributes) {
-  return ls::Guarded<int>(-1, [&] { return ls::Put(netalias, attributes); });
+  return ls::Guarded<int>(ls::kComponent, -1,
+                          [&] { return ls::Put(netalias, attributes); });
 }

@@ -162,30 +162,32 @@ ManagedObject* QueryObject(const char* netalias) {
 extern "C" {
 
 AttributeRecord* LSQueryattr(const char* netalias, const char* attribute) {
-  return ls::Guarded<AttributeRecord*>(nullptr, [&] {
+  return ls::Guarded<AttributeRecord*>(ls::kAttr.component, nullptr, [&] {
     return ls::QueryRecord(ls::kAttr, netalias, attribute);
   });
 }
 
 AttributeRecord* LSQuerymeth(const char* netalias, const char* method) {
-  return ls::Guarded<AttributeRecord*>(nullptr, [&] {
+  return ls::Guarded<AttributeRecord*>(ls::kMeth.component, nullptr, [&] {
     return ls::QueryRecord(ls::kMeth, netalias, method);
   });
 }
 
 KeywordList* LSQueryattrs(const char* netalias) {
-  return ls::Guarded<KeywordList*>(
-      nullptr, [&] { return ls::QueryList(ls::kAttrs, netalias); });
+  return ls::Guarded<KeywordList*>(ls::kAttrs.component, nullptr, [&] {
+    return ls::QueryList(ls::kAttrs, netalias);
+  });
 }
 
 KeywordList* LSQuerymeths(const char* netalias) {
-  return ls::Guarded<KeywordList*>(
-      nullptr, [&] { return ls::QueryList(ls::kMeths, netalias); });
+  return ls::Guarded<KeywordList*>(ls::kMeths.component, nullptr, [&] {
+    return ls::QueryList(ls::kMeths, netalias);
+  });
 }
 
 ManagedObject* LSQueryobjs(const char* netalias) {
   return ls::Guarded<ManagedObject*>(
-      nullptr, [&] { return ls::QueryObject(netalias); });
+      ls::kObjComponent, nullptr, [&] { return ls::QueryObject(netalias); });
 }
 
 }  // extern "C"

@@ -68,5 +68,6 @@ char* QueryNext(const char* selector, const char* netalias) {
 
 extern "C" char* LSQuerynext(const char* selector, const char* netalias) {
   return ls::Returning(ls::Guarded<char*>(
-      nullptr, [&] { return ls::QueryNext(selector, netalias); }));
+      ls::kComponent, nullptr,
+      [&] { return ls::QueryNext(selector, netalias); }));
 }

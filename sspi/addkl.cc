@@ -148,7 +148,7 @@ int AddKeywordToList(KeywordList* list, const char* keyword,
   NewItem n = AllocateItem(keyword, value);
   TraceAllocation(n, keyword, value);
   if (n.step != AllocStep::kOk) return sspi::SetResult(SSPI_E_FAILURE);
-  sspi::LinkAtEnd(sspi::RecordOf(list), n.item);
+  sspi::LinkAtEnd(list, n.item);
   return sspi::SetResult(SSPI_OK);
 }
 
@@ -185,13 +185,12 @@ int UpdateKeywordInList(KeywordList* list, const char* keyword,
     TraceAllocation(n, keyword, value);
     return sspi::SetResult(SSPI_E_FAILURE);
   }
-  sspi::ListRecord* rec = sspi::RecordOf(list);
   if (KeywordValueBlock* old = sspi::FindItem(list, keyword)) {
     SSPItrace(SSPI_LOG_SSPI, kLabel, "Keyword/value in list, remove it");
-    sspi::RemoveItem(rec, old);
+    sspi::RemoveItem(list, old);
   }
   TraceAllocation(n, n.item->keyword_address, n.item->value_address);
-  sspi::LinkAtEnd(rec, n.item);
+  sspi::LinkAtEnd(list, n.item);
   return sspi::SetResult(SSPI_OK);
 }
 

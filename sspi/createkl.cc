@@ -1,30 +1,15 @@
 // Creating lists and checking that a pointer is one.
 
 #include "sspi.h"
-#include "sspi/alloc.h"
 #include "sspi/list_record.h"
 
 extern "C" {
 
 KeywordList* CreateKeywordList(void) {
   sspi_errno = 0;
-  auto* rec = static_cast<sspi::ListRecord*>(
-      sspi::Allocate(sizeof(sspi::ListRecord)));
-  KeywordList* list = nullptr;
-  if (rec == nullptr) {
-    sspi_errno = SSPI_E_FAILURE;
-  } else {
-    list = &rec->header;
-    list->number_of_keywords = 0;
-    list->next_kwd_val = nullptr;
-    list->kwd_val_chain = nullptr;
-    list->stamp[0] = 'S';
-    list->stamp[1] = 'S';
-    list->stamp[2] = 'P';
-    list->stamp[3] = 'I';
-    rec->tail = nullptr;
-    sspi::RecordCreatedAddress(list);
-  }
+  sspi::ListRecord* rec = sspi::NewRecord();
+  KeywordList* list = rec != nullptr ? &rec->header : nullptr;
+  if (list == nullptr) sspi_errno = SSPI_E_FAILURE;
   SSPItrace(SSPI_LOG_SSPI, "createkl", "return( %lu ), errno='%d'",
             sspi::Addr(list), sspi_errno);
   return list;

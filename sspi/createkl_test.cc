@@ -3,6 +3,8 @@
 #include <stdint.h>
 #include <string.h>
 
+#include <memory>
+
 #include "sspi/sspi_test_util.h"
 
 namespace sspi_test {
@@ -42,6 +44,53 @@ TEST_F(ValidityTest, OnlyCreatedHeadersWithTheStampAreLists) {
     EXPECT_CODE(SSPI_E_FAILURE, DestroyKeywordList(fake));
     EXPECT_EQ(0, memcmp(fake->stamp, "SSPI", 4)) << "destroy changed a fake";
   }
+}
+
+// A caller's copy of a header, with foreign data on both sides.
+struct CallersCopy {
+  KeywordValueBlock* before;
+  KeywordList copy;
+  KeywordValueBlock* after;
+};
+
+TEST_F(ValidityTest, ACopiedHeaderSharesTheChainAndNoMoreThanThat) {
+  ListPtr list = MakeList({{"a", "1"}, {"b", "2"}});
+  // Heap blocks interleaved with created headers: one of them soon lies in
+  // the window of created addresses, where a copy passes as a list.
+  std::vector<ListPtr> lists;
+  std::vector<std::unique_ptr<CallersCopy>> places;
+  KeywordValueBlock foreign{};
+  KeywordList* copy = nullptr;
+  for (int i = 0; i < 32 && copy == nullptr; ++i) {
+    lists.emplace_back(CreateKeywordList());
+    places.push_back(std::make_unique<CallersCopy>(
+        CallersCopy{&foreign, *list, &foreign}));
+    lists.emplace_back(CreateKeywordList());
+    if (ValidKeywordList(&places.back()->copy) == SSPI_OK) {
+      copy = &places.back()->copy;
+    }
+  }
+  ASSERT_NE(nullptr, copy);
+
+  EXPECT_CODE(SSPI_OK, AddKeywordToList(copy, "c", "3"));
+  EXPECT_EQ(nullptr, foreign.next_block) << "appended behind foreign memory";
+  EXPECT_EQ((Pairs{{"a", "1"}, {"b", "2"}, {"c", "3"}}), Contents(copy));
+  EXPECT_EQ(3, NumberOfKeywords(copy));
+  // The original's last item no longer ends the chain; then the copy
+  // removes the item the original appended last.
+  EXPECT_CODE(SSPI_OK, AddKeywordToList(list.get(), "d", "4"));
+  EXPECT_CODE(SSPI_OK, RemoveKeywordFmList(copy, "d"));
+  EXPECT_CODE(SSPI_OK, AddKeywordToList(list.get(), "e", "5"));
+  EXPECT_EQ((Pairs{{"a", "1"}, {"b", "2"}, {"c", "3"}, {"e", "5"}}),
+            Contents(list.get()));
+  EXPECT_STREQ("c", list->kwd_val_chain->next_block->next_block->next_block
+                        ->prev_block->keyword_address);
+
+  // Destroying a copy spoils its stamp but frees none of the caller's memory.
+  ASSERT_CODE(SSPI_OK, DestroyKeywordList(list.release()));
+  copy->kwd_val_chain = copy->next_kwd_val = nullptr;
+  EXPECT_CODE(SSPI_OK, DestroyKeywordList(copy));
+  EXPECT_EQ(0, memcmp(copy->stamp, "XXXX", 4));
 }
 
 TEST_F(ValidityTest, DestroyRefusesWhatIsNotAListAndTracesIt) {

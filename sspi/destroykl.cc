@@ -1,5 +1,6 @@
 // Destroying a list: every item, then the header, whose stamp is spoiled
-// first so that a stale pointer to it no longer passes as a list.
+// first so that a stale pointer to it no longer passes as a list.  The
+// header of a copy the caller made is spoiled but not freed.
 
 #include <stdlib.h>
 
@@ -41,7 +42,8 @@ int DestroyKeywordList(KeywordList* list) {
   // a block that is freed right after.
   volatile char* stamp = list->stamp;
   for (int i = 0; i < 4; ++i) stamp[i] = 'X';
-  free(sspi::RecordOf(list));
+  // A copy of a header is the caller's memory: only its items go.
+  if (sspi::ListRecord* rec = sspi::OwnRecord(list)) sspi::FreeRecord(rec);
   return sspi::SetResult(SSPI_OK);
 }
 

@@ -72,9 +72,9 @@ void RemoveGroup(KeywordList* list, KeywordList* copy, const Entry* entries,
     const Entry& earlier = entries[g.start + j - 1];
     SSPItrace(SSPI_LOG_NOTICE, "dupkl", "Duplicate Attribute Found for : %s  ",
               earlier.item->keyword_address);
-    sspi::RemoveItem(sspi::RecordOf(list), earlier.item);
+    sspi::RemoveItem(list, earlier.item);
     KeywordValueBlock* b = entries[g.start + j].copy_item;
-    sspi::Unlink(sspi::RecordOf(copy), b);
+    sspi::Unlink(copy, b);
     free(b->storage_area);
     free(b);
   }

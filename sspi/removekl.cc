@@ -6,8 +6,8 @@
 
 namespace sspi {
 
-void RemoveItem(ListRecord* rec, KeywordValueBlock* item) {
-  Unlink(rec, item);
+void RemoveItem(KeywordList* list, KeywordValueBlock* item) {
+  Unlink(list, item);
   SSPItrace(SSPI_LOG_SSPI, "removekl", "free(%lu) (kwd/val storage area)",
             Addr(item->storage_area));
   SSPItrace(SSPI_LOG_SSPI, "removekl", "free(%lu) (kwd/val block)",
@@ -26,7 +26,7 @@ int RemoveKeywordFmList(KeywordList* list, const char* keyword) {
   if (keyword == nullptr) return sspi::SetResult(SSPI_E_BAD_ARGUMENT);
   KeywordValueBlock* item = sspi::FindItem(list, keyword);
   if (item == nullptr) return sspi::SetResult(SSPI_E_NOT_FOUND);
-  sspi::RemoveItem(sspi::RecordOf(list), item);
+  sspi::RemoveItem(list, item);
   return sspi::SetResult(SSPI_OK);
 }
 

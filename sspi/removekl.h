@@ -9,9 +9,9 @@
 
 namespace sspi {
 
-// Unlinks item from rec's chain (moving the cursor past it) and frees it
-// and its storage area.  REQUIRES: item is in rec's chain.
-void RemoveItem(ListRecord* rec, KeywordValueBlock* item);
+// Unlinks item from list's chain (moving the cursor past it) and frees it
+// and its storage area.  REQUIRES: item is in list's chain.
+void RemoveItem(KeywordList* list, KeywordValueBlock* item);
 
 }  // namespace sspi
 

@@ -68,22 +68,23 @@ void LevelName(int level, char* name, size_t size) {
   snprintf(name, size, "%-11s", number);
 }
 
-// Formats the line header into header[size].
+// Formats the line header into header[size]; a long one with the time in
+// *now, which becomes the previous line's only once the line is written.
 void FormatHeader(bool long_form, int level, const char* source,
-                    char* header, size_t size) {
+                  char* header, size_t size, clock_t* now) {
   size_t length = strlen(source);
   if (length > kMaxSourceLength) source += length - kMaxSourceLength;
   if (!long_form) {
     snprintf(header, size, "%s: ", source);
     return;
   }
-  clock_t now = Now();
-  long diff = g_previous_ticks < 0 ? 0 : static_cast<long>(now - g_previous_ticks);
-  g_previous_ticks = now;
+  *now = Now();
+  long diff =
+      g_previous_ticks < 0 ? 0 : static_cast<long>(*now - g_previous_ticks);
   char name[24];
   LevelName(level, name, sizeof name);
   snprintf(header, size, "%08ld %4ld %-20s %11.11s: ",
-                  static_cast<long>(now), diff, source, name);
+           static_cast<long>(*now), diff, source, name);
 }
 
 // Makes the shared buffer hold at least `needed` bytes.  On failure the
@@ -127,11 +128,15 @@ void TraceV(int level, const char* source, const char* format, va_list args) {
   if (format == nullptr) format = "";
   bool long_form = sspi_verbose_level >= SSPI_LOG_DEBUG;
   char header[160];
-  FormatHeader(long_form, level, source, header, sizeof header);
+  clock_t now = g_previous_ticks;
+  FormatHeader(long_form, level, source, header, sizeof header, &now);
   size_t header_length = EscapedLength(header);
   size_t allowance = long_form ? kLongAllowance : kShortAllowance;
   if (header_length > allowance) allowance = header_length;
+  // A dropped line leaves the clock alone: the next line's difference is
+  // measured from the last line written.
   if (!ReserveBuffer(allowance + strlen(format) + 2)) return;
+  g_previous_ticks = now;
   char* end = CopyHeader(header, g_buffer);
   size_t format_length = strlen(format);
   memcpy(end, format, format_length);

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "sspi/alloc.h"
 #include "sspi/sspi_test_util.h"
 #include "sspi/stream_test_util.h"
 #include "sspi/trace.h"
@@ -57,8 +58,12 @@ TEST_F(TraceTest, FilterByVerboseOrExplicitLevel) {
 
 TEST_F(TraceTest, LongHeaderShowsTicksDifferenceSourceAndLevel) {
   sspi_verbose_level = SSPI_LOG_DEBUG;
-  UseTicks({100, 142, -1, 50, 1234567890});
+  UseTicks({100, 120, 142, -1, 50, 1234567890});
   SSPItrace(SSPI_LOG_ERR, "addkl", "first");
+  // A line dropped for want of buffer is not the previous line.
+  sspi::FailNthAllocation(0);
+  const std::string too_long(sspi::TraceBufferSize(), 'f');
+  SSPItrace(SSPI_LOG_ERR, "addkl", too_long.c_str());
   SSPItrace(SSPI_LOG_DEBUG, "ReferenceKeywordInList", "second %s", "x");
   SSPItrace(SSPI_LOG_EMERG, "createkl", "failed clock");
   SSPItrace(SSPI_LOG_EMERG, "createkl", "after it");
@@ -66,6 +71,7 @@ TEST_F(TraceTest, LongHeaderShowsTicksDifferenceSourceAndLevel) {
   SSPItrace(12, "exactly_twenty_chars", "odd level");
   EXPECT_EQ(
       "00000100    0 addkl                LOG_ERR    : first\n"
+      "Cannot re-allocate buffer for trace line output\n"
       "00000142   42 ferenceKeywordInList LOG_DEBUG  : second x\n"
       "-0000001 -143 createkl             LOG_EMERG  : failed clock\n"
       "00000050    0 createkl             LOG_EMERG  : after it\n"

@@ -63,6 +63,7 @@ expected_files() {
   echo "$LIBDIR/pkgconfig/ls.pc"
   echo "$INCLUDEDIR/sspi.h"
   echo "$INCLUDEDIR/ls.h"
+  echo "$INCLUDEDIR/ot_records.h"
   for page in man8/qv_cspec.8 man1/simcluster.1 man3/sspi.3 man3/ls.3 \
               man5/sspi.5 man7/ot.7; do
     echo "$MANDIR/$page"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ls.h"
+#include "ot_records.h"
 
 namespace ot {
 

@@ -5,8 +5,10 @@
 #include <stdlib.h>
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 
+#include "platform/ot/api_util.h"
 #include "platform/ot/ot.h"
 #include "platform/ot/pairs.h"
 #include "tests/e2e_util.h"
@@ -119,6 +121,21 @@ TEST_F(ApiTest, PerformFailuresAreReportedAndLogged) {
                          "a keyword stream",
                          0),
             0u);
+}
+
+TEST_F(ApiTest, NoExceptionReachesTheCaller) {
+  setenv("OAM_TRACE", "8", 1);
+  EXPECT_EQ(Guarded<int>("OTLput", -1, []() -> int { throw std::bad_alloc(); }),
+            -1);
+  EXPECT_STREQ(OTLastError(nullptr), "No more memory");
+  EXPECT_EQ(Guarded<char*>("OTLnextalias", nullptr,
+                           []() -> char* { throw std::out_of_range("pos"); }),
+            nullptr);
+  EXPECT_EQ(LastStatus(), OT_STATUS_FAILED);
+  unsetenv("OAM_TRACE");
+  EXPECT_EQ(machine_.LogLines("OTTRACE 8 OTLnextalias: "),
+            std::vector<std::string>{
+                "OTTRACE 8 OTLnextalias: OTLnextalias exception: pos"});
 }
 
 }  // namespace

@@ -15,6 +15,12 @@ void TraceCall(const char* source, const std::string& what) {
           DeviceTable());
 }
 
+void TraceEscaped(const char* source, const char* what) noexcept {
+  OTtrace(kOtTraceLevel, source, "%s exception: %s", source, what);
+  // A short text, so that recording it needs no storage.
+  RecordFailure(source, Status::kFailed, "Internal error");
+}
+
 bool FitsRecord(const Pair& pair) {
   return pair.keyword.size() < OT_KEYWORD_SIZE &&
          pair.value.size() < OT_VALUE_SIZE;

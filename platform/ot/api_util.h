@@ -1,9 +1,11 @@
 // Steps shared by the exported functions of the object-tool library: the
-// exception barrier, the entry trace, and the records handed to C callers.
+// exception barrier at the C edge, the entry trace, and the records handed
+// to C callers.
 
 #ifndef RUDED_PLATFORM_OT_API_UTIL_H_
 #define RUDED_PLATFORM_OT_API_UTIL_H_
 
+#include <exception>
 #include <new>
 #include <string>
 
@@ -22,8 +24,15 @@ const char* DeviceTable();
 // Traces a call at kOtTraceLevel under source, with the device table.
 void TraceCall(const char* source, const std::string& what);
 
-// Runs body and returns its result; no exception reaches the C caller: a
-// failed allocation records "No more memory" and gives fallback.
+// Traces, at kOtTraceLevel under source, an exception that reached the
+// edge, and records the call as failed.
+void TraceEscaped(const char* source, const char* what) noexcept;
+
+// The C edge of every exported function: runs body and returns its result.
+// One rule: storage that runs out (std::bad_alloc) is the call's storage
+// failure, "No more memory", given as fallback; any other exception gives
+// fallback too, with a trace line under source; no exception ever reaches
+// (or terminates) the C caller.
 template <typename T, typename Body>
 T Guarded(const char* source, T fallback, Body body) noexcept {
   try {
@@ -31,8 +40,12 @@ T Guarded(const char* source, T fallback, Body body) noexcept {
     return body();
   } catch (const std::bad_alloc&) {
     RecordFailure(source, Status::kFailed, "No more memory");
-    return fallback;
+  } catch (const std::exception& e) {
+    TraceEscaped(source, e.what());
+  } catch (...) {
+    TraceEscaped(source, "unknown exception");
   }
+  return fallback;
 }
 
 // True when the pair's texts fit the fields of an AttributeRecord with

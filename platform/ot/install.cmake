@@ -1,7 +1,8 @@
 # Installs libot (component "ot") with its soname links and a CMake package,
 # so that libls's exported targets can name it: find_package(ot) gives the
-# imported target ot::ot.  The header stays private to the tree: callers
-# outside reach libot only through ls.h.
+# imported target ot::ot.  ot.h stays private to the tree: callers outside
+# reach libot only through its records, ot_records.h, which the ls
+# component installs beside ls.h.
 include(CMakePackageConfigHelpers)
 
 set(OT_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/ot)

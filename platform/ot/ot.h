@@ -2,8 +2,9 @@
 // store, the log and trace sinks, and the temporary-file cleanup list.
 //
 // Built as libot, a shared library that libls and the object-tool commands
-// link.  The record types come from ls.h, which publishes them to the
-// location service's callers.  All functions are plain C.
+// link.  The record types come from ot_records.h, which ls.h also
+// includes to publish them to the location service's callers.  All
+// functions are plain C.
 //
 // Conventions:
 // - The store holds one file per object, /var/sadm/ot/objects/<alias>
@@ -25,7 +26,7 @@
 #ifndef RUDED_PLATFORM_OT_OT_H_
 #define RUDED_PLATFORM_OT_OT_H_
 
-#include "ls.h"
+#include "ot_records.h"
 #include "sspi.h"
 
 #ifdef __cplusplus

@@ -1,28 +1,37 @@
 // The C entry points of the SCSI I/O service: thin wrappers that hand each
-// call to the machine's Service and keep every C++ exception (only
-// std::bad_alloc can arise) from reaching the C caller.
+// call to the machine's Service behind one barrier.
 
 #include "platform/scsi/io.h"
 
 #include <errno.h>
+#include <stdio.h>
 
+#include <exception>
 #include <new>
 
 #include "platform/scsi/service.h"
 
 namespace {
 
+// The C edge of every IO_* call.  One rule: storage that runs out
+// (std::bad_alloc) is the call's storage failure, ENOMEM; any other
+// exception is its failure, EIO, with a line on standard error as the
+// service reports its other troubles; no exception ever reaches (or
+// terminates) the C caller.
 template <typename Result, typename Call>
-Result Guard(Result failure, Call call) {
+Result Guard(Result failure, Call call) noexcept {
   try {
     return call(scsi::TheService());
   } catch (const std::bad_alloc&) {
     errno = ENOMEM;
     return failure;
+  } catch (const std::exception& e) {
+    fprintf(stderr, "SCSI I/O service: %s\n", e.what());
   } catch (...) {
-    errno = EIO;
-    return failure;
+    fprintf(stderr, "SCSI I/O service: unknown exception\n");
   }
+  errno = EIO;
+  return failure;
 }
 
 }  // namespace
