@@ -12,11 +12,13 @@
 namespace {
 
 // The descriptor of the file, opened for writing without emptying it: it
-// may still belong to another run, and is emptied only under the lock.
+// may still belong to another run, and is emptied only under the lock.  A
+// symbolic link is not followed: whoever planted it gets an open failure,
+// never a file of root's emptied.
 int open_fd() {
   int fd = or_no_memory(-2, [] {
     return open(platform::MapPath(DEVICE_INFO_FILE).c_str(),
-                O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+                O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
   });
   if (fd == -2) errno = ENOMEM;
   return fd < 0 ? -1 : fd;
