@@ -1,5 +1,6 @@
 #include "cspec/alloc.h"
 
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -23,3 +24,5 @@ CspecAllocator set_cspec_allocator(CspecAllocator allocator) {
   g_allocator = allocator != nullptr ? allocator : malloc;
   return previous;
 }
+
+void no_memory() { fputs("qv_cspec: No more memory\n", stderr); }

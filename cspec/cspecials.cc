@@ -1,6 +1,7 @@
 #include "cspec/cspecials.h"
 
 #include <dirent.h>
+#include <errno.h>
 #include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -9,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "cspec/alloc.h"
 #include "cspec/devnum.h"
 #include "cspec/node_list.h"
 #include "cspec/state.h"
@@ -44,48 +46,49 @@ int scan_entry(const char* name) {
   return added < 0 ? -1 : 0;
 }
 
-void remove_unasked() {
-  for (const node_entry* e = node_list; e != nullptr; e = e->next) {
-    if (e->flags & (NODE_INITIATOR | NODE_RESPONDER)) continue;
-    fprintf(stderr, "qv_cspec: Warning: Removing device %s\n", e->name);
-    unlink_node(e->name);
-  }
+void remove_unasked(const node_entry* e) {
+  if (e->flags & (NODE_INITIATOR | NODE_RESPONDER)) return;
+  fprintf(stderr, "qv_cspec: Warning: Removing device %s\n", e->name);
+  unlink_node(e->name);
 }
 
-void rename_wanted() {
-  for (const node_entry* e = node_list; e != nullptr; e = e->next) {
-    if (e->newname == nullptr) continue;
-    if (!(e->flags & NODE_CURRENT)) {
-      fputs("qv_cspec: Warning: Attempt to rename a non existing device\n",
-            stderr);
-      continue;
-    }
-    fprintf(stderr, "qv_cspec: Warning: Renaming %s to %s\n", e->name,
-            e->newname);
-    rename(platform::MapPath(e->name).c_str(),
-           platform::MapPath(e->newname).c_str());
+void rename_wanted(const node_entry* e) {
+  if (e->newname == nullptr) return;
+  if (!(e->flags & NODE_CURRENT)) {
+    fputs("qv_cspec: Warning: Attempt to rename a non existing device\n",
+          stderr);
+    return;
   }
+  fprintf(stderr, "qv_cspec: Warning: Renaming %s to %s\n", e->name,
+          e->newname);
+  rename(platform::MapPath(e->name).c_str(),
+         platform::MapPath(e->newname).c_str());
 }
 
 int make_node(const node_entry* e) {
   return _xmknod(XMKNOD_VER, e->name, kNodeMode, e->dev);
 }
 
-void create_missing() {
-  for (const node_entry* e = node_list; e != nullptr; e = e->next) {
-    if (e->flags & NODE_CURRENT) continue;
-    if ((opt_mode & OPT_INIT) && (e->flags & NODE_INITIATOR)) {
-      debug("mk init nod(c%s)\n", device_name(e->dev).c_str());
-      if (make_node(e) != 0) {
-        debug_perror("mknod initiator");
-        continue;
-      }
-    }
-    if ((opt_mode & OPT_RESP) && (e->flags & NODE_RESPONDER)) {
-      debug("mk resp nod(r%s)\n", device_name(e->dev).c_str());
-      if (make_node(e) != 0) debug_perror("mknod responder");
+void create_missing(const node_entry* e) {
+  if (e->flags & NODE_CURRENT) return;
+  if ((opt_mode & OPT_INIT) && (e->flags & NODE_INITIATOR)) {
+    debug("mk init nod(c%s)\n", device_name(e->dev).c_str());
+    if (make_node(e) != 0) {
+      debug_perror("mknod initiator");
+      return;
     }
   }
+  if ((opt_mode & OPT_RESP) && (e->flags & NODE_RESPONDER)) {
+    debug("mk resp nod(r%s)\n", device_name(e->dev).c_str());
+    if (make_node(e) != 0) debug_perror("mknod responder");
+  }
+}
+
+// One pass over the whole table, newest entry first.  Storage exhausted
+// while an entry is handled leaves that entry as it is; the pass goes on.
+void each_entry(void (*handle)(const node_entry*)) {
+  for (const node_entry* e = node_list; e != nullptr; e = e->next)
+    skip_on_no_memory([&] { handle(e); });
 }
 
 }  // namespace
@@ -109,6 +112,11 @@ int locate_cspecials() {
 int scan_cspecials() {
   std::unique_ptr<DIR, DirCloser> dir(
       opendir(platform::MapPath(CSPECIALS_DIR).c_str()));
+  if (dir == nullptr && errno == ENOMEM) {
+    // opendir's own buffer: the directory may be fine.
+    no_memory();
+    return -1;
+  }
   if (dir == nullptr) {
     fprintf(stderr, "qv_cspec: Unable to access %s directory\n", CSPECIALS_DIR);
     return -1;
@@ -121,7 +129,7 @@ int scan_cspecials() {
 }
 
 void reconcile_nodes() {
-  remove_unasked();
-  rename_wanted();
-  create_missing();
+  each_entry(remove_unasked);
+  each_entry(rename_wanted);
+  each_entry(create_missing);
 }

@@ -21,7 +21,8 @@ int scan_cspecials();
 
 // The final passes over the table: removes the nodes nothing asked for,
 // renames nodes wanted under another name, and creates the missing nodes
-// that the options ask for.  Failures do not stop the walk.
+// that the options ask for.  Failures, exhausted storage among them, leave
+// one entry as it is and do not stop the walk.
 void reconcile_nodes();
 
 #endif  // RUDED_CSPEC_CSPECIALS_H_

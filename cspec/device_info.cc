@@ -5,16 +5,27 @@
 #include <stdio.h>
 #include <unistd.h>
 
+#include "cspec/alloc.h"
 #include "cspec/state.h"
 #include "platform/os/os.h"
 
 namespace {
 
-// Opens the file for writing without emptying it: it may still belong to
-// another run, and is emptied only under the lock.
+// The descriptor of the file, opened for writing without emptying it: it
+// may still belong to another run, and is emptied only under the lock.  A
+// symbolic link is not followed: whoever planted it gets an open failure,
+// never a file of root's emptied.
+int open_fd() {
+  int fd = or_no_memory(-2, [] {
+    return open(platform::MapPath(DEVICE_INFO_FILE).c_str(),
+                O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+  });
+  if (fd == -2) errno = ENOMEM;
+  return fd < 0 ? -1 : fd;
+}
+
 FILE* open_unemptied() {
-  int fd = open(platform::MapPath(DEVICE_INFO_FILE).c_str(),
-                O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  int fd = open_fd();
   if (fd < 0) return nullptr;
   FILE* fp = fdopen(fd, "w");
   if (fp == nullptr) {

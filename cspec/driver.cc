@@ -5,6 +5,7 @@
 
 #include "cspec/cspecials.h"
 #include "cspec/device_info.h"
+#include "cspec/machine_root.h"
 #include "cspec/mdevice.h"
 #include "cspec/node_list.h"
 #include "cspec/probe.h"
@@ -69,6 +70,7 @@ void probe() {
 
 int cspec_main(int argc, char** argv) {
   if (!parse_options(argc, argv)) return 1;
+  if (check_machine_root() != 0) return 1;
   if (!prepare()) return 1;
   probe();
   if (opt_mode != 0) reconcile_nodes();

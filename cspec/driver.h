@@ -11,8 +11,10 @@
 #define RUDED_CSPEC_DRIVER_H_
 
 // Runs the command.  Returns the exit status: 0 after a completed run, 1
-// for a usage error, a cspecials directory that cannot be made or read, or
-// memory exhausted during the scan (each reported on standard error).
+// for a usage error, a machine root that root may not trust, a cspecials
+// directory that cannot be made or read, or memory exhausted up to the end
+// of the scan (each reported on standard error).  Storage exhausted later
+// costs the step it happens in, never the run.
 int cspec_main(int argc, char** argv);
 
 #endif  // RUDED_CSPEC_DRIVER_H_

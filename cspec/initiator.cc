@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "cspec/alloc.h"
 #include "cspec/devnum.h"
 #include "cspec/node_list.h"
 #include "cspec/scsi_cmd.h"
@@ -86,9 +87,7 @@ int set_up(const Initiator& in) {
   return 0;
 }
 
-}  // namespace
-
-int setup_initiator(uint32_t dev) {
+int set_up_adapter(uint32_t dev) {
   debug("setup_initiator(c%s)\n", device_name(dev).c_str());
   svr4_utsname uts;
   if (nuname(&uts) != 0) {
@@ -107,4 +106,10 @@ int setup_initiator(uint32_t dev) {
   }
   IoHandle handle(fd);
   return set_up(Initiator{dev, path, uts.nodename, fd});
+}
+
+}  // namespace
+
+int setup_initiator(uint32_t dev) {
+  return or_no_memory(-1, [&] { return set_up_adapter(dev); });
 }

@@ -15,7 +15,7 @@
 // Sets up the initiator with device number dev (major field already
 // replaced).  Returns 0 on success, -1 on any failure, including an
 // uninitialized adapter in report mode.  Failures are silent unless -d
-// is given; report lines go to standard output.
+// is given, but for "No more memory"; report lines go to standard output.
 int setup_initiator(uint32_t dev);
 
 #endif  // RUDED_CSPEC_INITIATOR_H_

@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "cspec/alloc.h"
 #include "platform/os/os.h"
 
 namespace {
@@ -69,8 +70,8 @@ bool read_scsi_major(FILE* in, int* major) {
 }
 
 int get_scsi_major() {
-  std::unique_ptr<FILE, FileCloser> in(
-      fopen(platform::MapPath(kMdevice).c_str(), "r"));
+  std::unique_ptr<FILE, FileCloser> in(or_no_memory<FILE*>(
+      nullptr, [] { return fopen(platform::MapPath(kMdevice).c_str(), "r"); }));
   if (in == nullptr) {
     perror("qv_cspec: mdevice");
     return kDefaultScsiMajor;

@@ -11,8 +11,6 @@ node_entry* node_list = nullptr;
 
 namespace {
 
-void no_memory() { fputs("qv_cspec: No more memory\n", stderr); }
-
 node_entry* find_node(uint32_t dev) {
   for (node_entry* e = node_list; e != nullptr; e = e->next) {
     if (e->dev == dev) return e;

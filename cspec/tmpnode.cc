@@ -9,12 +9,14 @@
 
 #include <string>
 
+#include "cspec/alloc.h"
 #include "cspec/state.h"
 #include "platform/os/os.h"
 
 namespace {
 
-constexpr int kSignals[] = {SIGHUP, SIGINT, SIGTERM};
+// SIGPIPE: a report piped into a pager that quits; SIGQUIT: Control-\.
+constexpr int kSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGPIPE, SIGTERM};
 
 // The mapped absolute path of the node, built before any signal can need
 // it: the handler may only call async-signal-safe functions.
@@ -29,7 +31,7 @@ void on_signal(int sig) {
   raise(sig);
 }
 
-void set_mapped_path() {
+void map_path() {
   std::string parent = platform::MapPath(CSPECIALS_DIR);
   parent.resize(parent.rfind('/') + 1);
   std::string path = parent + tmpdev_name;
@@ -37,6 +39,13 @@ void set_mapped_path() {
   // since the current directory does not change after it is set.
   if (path.size() >= sizeof g_mapped_tmpdev) path = tmpdev_name;
   memcpy(g_mapped_tmpdev, path.c_str(), path.size() + 1);
+}
+
+// Storage exhausted here leaves the relative name in place, which works
+// as well while the current directory stays where it is.
+void set_mapped_path() {
+  memcpy(g_mapped_tmpdev, tmpdev_name, sizeof tmpdev_name);
+  skip_on_no_memory(map_path);
 }
 
 }  // namespace
@@ -61,7 +70,10 @@ void init_tmp_node() {
 
 int make_tmp_node(uint32_t dev) {
   unlink(tmpdev_name);
-  return _xmknod(XMKNOD_VER, tmpdev_name, kNodeMode, dev);
+  int made = or_no_memory(
+      -2, [&] { return _xmknod(XMKNOD_VER, tmpdev_name, kNodeMode, dev); });
+  if (made == -2) errno = ENOMEM;
+  return made < 0 ? -1 : 0;
 }
 
 void remove_tmp_node() { unlink(tmpdev_name); }

@@ -1,5 +1,6 @@
 #include "cspec/vendor_area.h"
 
+#include <stdio.h>
 #include <string.h>
 
 #include "cspec/devnum.h"
@@ -32,9 +33,42 @@ std::string area_node_name(const unsigned char* inquiry) {
   return std::string(name, strnlen(name, kNameSize));
 }
 
+std::string area_owner(const unsigned char* inquiry) {
+  return "c" + adapter_name(owner_dev(inquiry[kOwnerByte]));
+}
+
 std::string area_owner_text(const unsigned char* inquiry) {
-  return "c" + adapter_name(owner_dev(inquiry[kOwnerByte])) + ":" +
-         area_node_name(inquiry);
+  return area_owner(inquiry) + ":" + area_node_name(inquiry);
+}
+
+bool is_plain_node_name(const std::string& name) {
+  // isalnum() would follow the locale; a file name word must not.
+  auto plain = [](unsigned char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+           (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-';
+  };
+  if (!name.empty() && name[0] == '.') return false;
+  for (unsigned char c : name) {
+    if (!plain(c)) return false;
+  }
+  return true;
+}
+
+std::string escape_node_name(const std::string& name) {
+  std::string text;
+  for (unsigned char c : name) {
+    if (c == '\\' || c == '"') {
+      text += '\\';
+      text += static_cast<char>(c);
+    } else if (c < 0x20 || c > 0x7E) {
+      char octal[5];
+      snprintf(octal, sizeof octal, "\\%03o", c);
+      text += octal;
+    } else {
+      text += static_cast<char>(c);
+    }
+  }
+  return text;
 }
 
 void stamp_area(unsigned char* inquiry, uint32_t dev, const char* node_name) {

@@ -42,9 +42,22 @@ bool area_is_set(const unsigned char* inquiry);
 // end of the 17-byte field.
 std::string area_node_name(const unsigned char* inquiry);
 
-// "c" and the owner's adapter name with ":" and the node name, as the
-// report lines show a set area: "c10:nodeA".
+// "c" and the owner's adapter name: "c10".
+std::string area_owner(const unsigned char* inquiry);
+
+// area_owner() with ":" and the node name, as the report lines show a set
+// area: "c10:nodeA".
 std::string area_owner_text(const unsigned char* inquiry);
+
+// True when name may become part of a file name: letters, digits, '.', '_'
+// and '-' only, and no '.' first (so neither "..", a hidden name nor a
+// slash).  The empty name is plain.
+bool is_plain_node_name(const std::string& name);
+
+// name as a message shows it between double quotes: a backslash and a
+// double quote with a backslash before them, bytes other than printable
+// ASCII as a backslash and three octal digits ("\033"), the rest as is.
+std::string escape_node_name(const std::string& name);
 
 // Marks the area of inquiry as set by the adapter dev of the machine
 // node_name: magic, owner byte and the name cut to 17 bytes.  Byte 38 is

@@ -182,14 +182,7 @@ TEST_F(CspecDriverTest, DeviceInfoIsEmptiedUnderItsLockOnlyWithR) {
   EXPECT_EQ(r.err, "");
   EXPECT_TRUE(e2e::Exists(at(kDeviceInfo)));
   EXPECT_EQ(e2e::ReadFile(at(kDeviceInfo)), "");  // no disk found
-
-  std::filesystem::remove(at(kDeviceInfo));
-  std::filesystem::create_directory(at(kDeviceInfo));
-  r = run({"-r"});
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.err,
-            "qv_cspec: Unable to open SCSI device info file for writing: " +
-                std::to_string(EISDIR) + "\n");
+  // A device_info that cannot be opened: robust_hostile_test.
 }
 
 TEST_F(CspecDriverTest, DeviceInfoLockedByAnotherProcessIsLeftAlone) {

@@ -39,24 +39,23 @@ function(robust_add_cspec_test name)
                        PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
 endfunction()
 
-# qv_cspec with each allocation of its directory scan failing in turn: the
-# staged command runs with robust_failmalloc.so preloaded.
-if(TARGET qv_cspec)
+# qv_cspec on simulated clusters made by simcluster: every fault of the
+# hardware, concurrent and interrupted runs, hostile input, and each
+# allocation of its directory scan and of a whole run on the demo cluster
+# failing in turn (the staged command runs with robust_failmalloc.so
+# preloaded).
+if(TARGET qv_cspec AND TARGET simcluster)
+  add_library(robust_cluster STATIC robust_cluster.cc)
+  target_link_libraries(robust_cluster PUBLIC cspec_e2e)
   add_library(robust_failmalloc MODULE robust_failmalloc.cc)
   set_target_properties(robust_failmalloc PROPERTIES PREFIX "")
   robust_add_cspec_test(robust_cspec_alloc_test
     SOURCES robust_cspec_alloc_test.cc
-    DEPENDS qv_cspec robust_failmalloc
-    LIBS cspec_e2e)
+    DEPENDS qv_cspec simcluster robust_failmalloc
+    LIBS robust_cluster)
   target_compile_definitions(robust_cspec_alloc_test PRIVATE
-    ROBUST_FAILMALLOC="$<TARGET_FILE:robust_failmalloc>")
-endif()
-
-# qv_cspec on simulated clusters made by simcluster: every fault of the
-# hardware, concurrent and interrupted runs, hostile input.
-if(TARGET qv_cspec AND TARGET simcluster)
-  add_library(robust_cluster STATIC robust_cluster.cc)
-  target_link_libraries(robust_cluster PUBLIC cspec_e2e)
+    ROBUST_FAILMALLOC="$<TARGET_FILE:robust_failmalloc>"
+    DEMO_FABRIC="${PROJECT_SOURCE_DIR}/examples/demo.fabric")
   robust_add_cspec_test(robust_faults_test
     SOURCES robust_faults_test.cc
     DEPENDS qv_cspec simcluster

@@ -75,6 +75,10 @@ Running::Running(const Cluster& cluster, const std::string& machine,
     if (out < 0 || errfd < 0) _exit(127);
     dup2(out, 1);
     dup2(errfd, 2);
+    // Whatever the test's own caller ignores, the run starts with the
+    // default actions but for those asked for.
+    for (int sig : {SIGHUP, SIGINT, SIGQUIT, SIGPIPE, SIGTERM})
+      signal(sig, SIG_DFL);
     for (int sig : ignored) signal(sig, SIG_IGN);
     std::vector<char*> v;
     for (std::string& a : argv) v.push_back(a.data());

@@ -1,11 +1,13 @@
-// qv_cspec interrupted mid-probe: SIGINT, SIGTERM and SIGHUP each remove
-// the temporary probe node and end the run as the signal would; the lock
+// qv_cspec interrupted mid-probe: SIGHUP, SIGINT, SIGQUIT, SIGPIPE (a
+// reader that went away) and SIGTERM each remove the temporary probe node
+// and end the run as the signal would; the lock
 // on device_info goes with the process, so the next -r run gets it.  A
 // signal the caller ignores (nohup) stays ignored.
 
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <string.h>
+#include <sys/resource.h>
 
 #include <memory>
 #include <string>
@@ -25,6 +27,9 @@ using Names = std::vector<std::string>;
 class RobustSignalTest : public testing::Test {
  protected:
   void SetUp() override {
+    // SIGQUIT would leave a core file in the machine's directory.
+    const struct rlimit no_core = {0, 0};
+    setrlimit(RLIMIT_CORE, &no_core);
     e2e::RunResult r = cluster_.Create(robust::LongProbeFabric());
     ASSERT_EQ(r.status, 0) << r.err;
     info_ = cluster_.Root("nodeA") + cspec_e2e::kDeviceInfo;
@@ -62,7 +67,7 @@ class RobustSignalTest : public testing::Test {
 };
 
 TEST_F(RobustSignalTest, EachCaughtSignalRemovesTheProbeNode) {
-  for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) {
     const std::string name = strsignal(sig);
     std::unique_ptr<Running> run = StartStalled();
     ASSERT_EQ(kill(run->pid(), sig), 0) << name;

@@ -143,22 +143,23 @@ bool StateFile::ReadLocked(AreaMap* areas, std::string* message) const {
 }
 
 bool StateFile::Replace(const AreaMap& areas, std::string* message) const {
+  // What allocates comes before the temporary exists or after it is gone:
+  // storage running out must not leave it behind.
+  const std::string text = FormatState(areas);
   std::string temp = path_ + ".XXXXXX";
   platform::UniqueFd fd(::mkostemp(temp.data(), O_CLOEXEC));
   if (!fd.valid()) return SystemError(temp, message);
   bool ok = ::fchmod(fd.get(), 0644) == 0 &&
-            platform::WriteAll(fd.get(), FormatState(areas)) &&
-            ::fsync(fd.get()) == 0;
+            platform::WriteAll(fd.get(), text) && ::fsync(fd.get()) == 0;
   if (ok) {
     int fd_number = fd.Release();
     ok = ::close(fd_number) == 0;
   }
   if (ok && ::rename(temp.c_str(), path_.c_str()) == 0) return true;
-  SystemError(temp, message);
   int saved = errno;
   ::unlink(temp.c_str());
   errno = saved;
-  return false;
+  return SystemError(temp, message);
 }
 
 bool StateFile::Read(AreaMap* areas, std::string* message) const {
