@@ -16,6 +16,7 @@
 #                               answer (nothing listens there)
 #   host_run <name> cmd...      runs cmd inside the host, without RUDED_ROOT,
 #                               with RS_SSH naming the harness's ssh_config
+#                               (or $HOSTS_RS_SSH when set)
 #   sshd_stop <name>, sshd_start <name>
 #   host_rekey <name>           gives the host's sshd a new host key (the
 #                               client's known_hosts keeps the old one)
@@ -104,14 +105,14 @@ EOF
 
 host_path() { echo "$HOSTS/$1$2"; }
 
-# Runs cmd inside host $1, with a clean environment; HOSTS_ENV adds
-# assignments (NAME=value words).
+# Runs cmd inside host $1, with a clean environment; RS_SSH is
+# $HOSTS_RS_SSH when that is set.
 host_run() {
   name=$1
   shift
   nsenter -t "$(cat "$HOSTS/$name/holder.pid")" -m -u -- \
     env -i PATH=$HOSTS_PATH HOME="$HOSTS/$name/home" LANG=C \
-    RS_SSH="ssh -F $HOSTS/client/ssh_config" ${HOSTS_ENV-} "$@"
+    RS_SSH="${HOSTS_RS_SSH:-ssh -F $HOSTS/client/ssh_config}" "$@"
 }
 
 # The pids of every process in host $1's mount namespace.
