@@ -282,10 +282,17 @@ hosts_cleanup() {
     pids=$(host_pids "$name")
     [ -n "$pids" ] && kill -TERM $pids 2> /dev/null
   done
+  # TERM first; what is left after 3 s gets KILL; what outlives 10 s is
+  # reported, and the harness fails.
   i=0
   for name in $HOSTS_NAMES; do
     while pids=$(host_pids "$name") && [ -n "$pids" ]; do
       i=$((i + 1))
+      if [ $i -ge 100 ]; then
+        echo "hosts: processes of $name do not end: $pids" >&2
+        status=1
+        break
+      fi
       [ $i -lt 30 ] || kill -KILL $pids 2> /dev/null
       sleep 0.1
     done
