@@ -50,6 +50,24 @@ std::vector<std::string> Subdirectories(const std::string& dir) {
   return names;
 }
 
+// The root of machine node in cluster: the directory named node when there
+// is one, else the first directory (in byte order) whose etc/nodename's
+// first line is node.
+bool FindMachine(const std::string& cluster, const std::string& node,
+                 std::string* root) {
+  if (IsDirectory(cluster + "/" + node)) {
+    *root = cluster + "/" + node;
+    return true;
+  }
+  for (const std::string& dir : Subdirectories(cluster)) {
+    if (FirstLine(cluster + "/" + dir + "/etc/nodename") == node) {
+      *root = cluster + "/" + dir;
+      return true;
+    }
+  }
+  return false;
+}
+
 int UsageError(const std::string& problem) {
   fprintf(stderr, "RSClient: %s\n%s\n", problem.c_str(), kUsage);
   return kRsExitError;
@@ -70,22 +88,6 @@ bool ValidNodeName(const std::string& node) {
     if (!ok) return false;
   }
   return true;
-}
-
-bool FindMachine(const std::string& cluster, const std::string& node,
-                 std::string* root) {
-  if (!ValidNodeName(node)) return false;
-  if (IsDirectory(cluster + "/" + node)) {
-    *root = cluster + "/" + node;
-    return true;
-  }
-  for (const std::string& dir : Subdirectories(cluster)) {
-    if (FirstLine(cluster + "/" + dir + "/etc/nodename") == node) {
-      *root = cluster + "/" + dir;
-      return true;
-    }
-  }
-  return false;
 }
 
 bool ChooseTransport(const std::string& machine_root, const std::string& node,

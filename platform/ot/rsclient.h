@@ -47,12 +47,6 @@ int Fail(const std::string& message);
 // neither "." nor "..".
 bool ValidNodeName(const std::string& node);
 
-// The root of machine node in cluster: the directory named node when there
-// is one, else the first directory (in byte order) whose etc/nodename's
-// first line is node.  Returns false when there is no such machine.
-bool FindMachine(const std::string& cluster, const std::string& node,
-                 std::string* root);
-
 // Where a command for node goes.  machine_root is this machine's root
 // ("" for the real /).  A sibling machine of the cluster gives true with
 // its root in *sibling; any other node gives true with *sibling empty
