@@ -5,6 +5,9 @@
 #   make demo       build, create the demo cluster and run qv_cspec on it
 #   make bench      build and run the benchmarks
 #   make install    install into $(DESTDIR)$(PREFIX)
+#   make install-sadm  also link the object-tool commands into
+#                   $(DESTDIR)/usr/sadm/sysadm/bin (a real host) and
+#                   install sbin/ls-host-setup
 
 PREFIX ?= /usr/local
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
@@ -15,7 +18,7 @@ CTEST_ARGS ?=
 AS_ROOT := $(if $(filter 0,$(shell id -u)),,fakeroot --)
 TEST_JOBS := $(if $(AS_ROOT),1,$(JOBS))
 
-.PHONY: all build check check-asan demo bench fuzz install clean
+.PHONY: all build check check-asan demo bench fuzz install install-sadm clean
 
 all: build
 
@@ -49,6 +52,9 @@ fuzz:
 
 install: build
 	DESTDIR="$(DESTDIR)" cmake --install build --prefix "$(PREFIX)"
+
+install-sadm: install
+	DESTDIR="$(DESTDIR)" cmake --install build --prefix "$(PREFIX)" --component sadm
 
 clean:
 	rm -rf build build-asan build-debug build-release build-fuzz

@@ -2,6 +2,7 @@
 // two machines of one cluster directory.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -123,25 +124,49 @@ TEST_F(OtClusterTest, RsclientRunsTheCommandAsTheOtherMachine) {
   EXPECT_EQ(failed.err, "err\n");
 }
 
-TEST_F(OtClusterTest, RsclientRefusesUnknownNodesAndBadUsageWith255) {
+// A node that is no machine of the cluster goes to ssh; a stand-in ssh
+// (RS_SSH) records its arguments and runs the command here.
+TEST_F(OtClusterTest, RsclientOverSshStatusesAndOwnFailures) {
   const std::string marker = dir_.path() + "/ran";
+  const std::string fake = dir_.path() + "/fake ssh";
+  e2e::WriteFile(fake,
+                 "#!/bin/sh\nprintf '%s|' \"$@\" > \"$0.args\"\n"
+                 "while [ \"$1\" != -- ]; do shift; done\nexec sh -c \"$3\"\n");
+  chmod(fake.c_str(), 0755);
+  const std::string rs_ssh = "'" + fake + "' -F \"$FAKE_DIR/a b\"";
   struct Case {
-    std::vector<std::string> argv;
-    std::string err;
+    std::string node, command, rs_ssh, input;
+    int status;
+    std::string out, err, args;  // args: what ssh got ("" when it never ran)
   } cases[] = {
-      {{"RSClient", "-N", "gamma", "-E", "touch " + marker},
-       "RSClient: unknown node gamma\n"},
-      {{"RSClient", "-N", "..", "-E", "touch " + marker},
-       "RSClient: unknown node ..\n"},
-      {{"RSClient", "-E", "touch " + marker},
-       "RSClient: option -N is required\nusage: RSClient -N node -E "
-       "command\n"},
+      {"gamma", "cat; echo err >&2; exit 7", rs_ssh, "in\n", 7, "in\n", "err\n",
+       "-F|" + dir_.path() + "/a b|-o|BatchMode=yes|-T|--|gamma|cat; echo err "
+       ">&2; exit 7|"},
+      {"gamma", "exit 255", rs_ssh, "", 255, "", "", "-F|" + dir_.path() +
+       "/a b|-o|BatchMode=yes|-T|--|gamma|exit 255|"},
+      {"gamma", "touch " + marker, "/no/such/ssh -q", "", 255, "",
+       "RSClient: /no/such/ssh: No such file or directory\n", ""},
+      {"gamma", "touch " + marker, "'" + fake + "' $(touch " + marker + ")", "",
+       255, "", "RSClient: RS_SSH: command substitution is not allowed\n", ""},
+      {"..", "touch " + marker, rs_ssh, "", 255, "", "RSClient: unknown node ..\n",
+       ""},
+      {"-oProxyCommand=touch", "true", rs_ssh, "", 255, "",
+       "RSClient: unknown node -oProxyCommand=touch\n", ""},
   };
   for (const Case& c : cases) {
-    RunResult r = On("m1", c.argv);
-    EXPECT_EQ(r.status, 255) << c.err;
-    EXPECT_EQ(r.err, c.err);
+    unlink((fake + ".args").c_str());
+    RunResult r = On("m1", {"RSClient", "-N", c.node, "-E", c.command}, c.input,
+                     {{"RS_SSH", c.rs_ssh}, {"FAKE_DIR", dir_.path()}});
+    EXPECT_EQ(r.status, c.status) << c.command;
+    EXPECT_EQ(r.out, c.out) << c.command;
+    EXPECT_EQ(r.err, c.err) << c.command;
+    EXPECT_EQ(e2e::ReadFile(fake + ".args"), c.args) << c.command;
   }
+  RunResult usage = On("m1", {"RSClient", "-E", "touch " + marker});
+  EXPECT_EQ(usage.status, 255);
+  EXPECT_EQ(usage.err,
+            "RSClient: option -N is required\nusage: RSClient -N node -E "
+            "command\n");
   EXPECT_FALSE(e2e::Exists(marker));
 }
 

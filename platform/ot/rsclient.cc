@@ -50,9 +50,22 @@ std::vector<std::string> Subdirectories(const std::string& dir) {
   return names;
 }
 
-int Error(const std::string& message) {
-  fprintf(stderr, "RSClient: %s\n", message.c_str());
-  return kRsExitError;
+// The root of machine node in cluster: the directory named node when there
+// is one, else the first directory (in byte order) whose etc/nodename's
+// first line is node.
+bool FindMachine(const std::string& cluster, const std::string& node,
+                 std::string* root) {
+  if (IsDirectory(cluster + "/" + node)) {
+    *root = cluster + "/" + node;
+    return true;
+  }
+  for (const std::string& dir : Subdirectories(cluster)) {
+    if (FirstLine(cluster + "/" + dir + "/etc/nodename") == node) {
+      *root = cluster + "/" + dir;
+      return true;
+    }
+  }
+  return false;
 }
 
 int UsageError(const std::string& problem) {
@@ -61,6 +74,11 @@ int UsageError(const std::string& problem) {
 }
 
 }  // namespace
+
+int Fail(const std::string& message) {
+  fprintf(stderr, "RSClient: %s\n", message.c_str());
+  return kRsExitError;
+}
 
 bool ValidNodeName(const std::string& node) {
   if (node.empty() || node == "." || node == "..") return false;
@@ -72,25 +90,33 @@ bool ValidNodeName(const std::string& node) {
   return true;
 }
 
-bool FindMachine(const std::string& cluster, const std::string& node,
-                 std::string* root, std::string* err) {
-  if (!ValidNodeName(node)) {
-    *err = "unknown node " + node;
-    return false;
-  }
-  if (IsDirectory(cluster + "/" + node)) {
-    *root = cluster + "/" + node;
-    return true;
-  }
-  for (const std::string& dir : Subdirectories(cluster)) {
-    if (FirstLine(cluster + "/" + dir + "/etc/nodename") == node) {
-      *root = cluster + "/" + dir;
-      return true;
-    }
-  }
-  *err = "unknown node " + node;
-  return false;
+bool ChooseTransport(const std::string& machine_root, const std::string& node,
+                     std::string* sibling) {
+  sibling->clear();
+  if (!ValidNodeName(node)) return false;
+  if (machine_root.empty()) return true;  // the real /: no cluster
+  size_t slash = machine_root.rfind('/');
+  std::string cluster = slash == std::string::npos ? "."
+                        : slash == 0               ? "/"
+                                     : machine_root.substr(0, slash);
+  FindMachine(cluster, node, sibling);
+  return true;
 }
+
+namespace {
+
+// The sibling-machine transport: this process becomes the machine's shell.
+int RunAsSibling(const std::string& node, const std::string& root,
+                 const std::string& command) {
+  IOTrace(8, "RSClient", "%s runs as %s (%s): %s", platform::NodeName().c_str(),
+          node.c_str(), root.c_str(), command.c_str());
+  if (setenv(RUDED_ROOT_ENV, root.c_str(), 1) != 0 || chdir(root.c_str()) != 0)
+    return Fail(root + ": " + strerror(errno));
+  execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+  return Fail(std::string("/bin/sh: ") + strerror(errno));
+}
+
+}  // namespace
 
 int RunRSClient(int argc, char** argv) {
   std::string node, command;
@@ -115,21 +141,11 @@ int RunRSClient(int argc, char** argv) {
   if (!have_node || !have_command)
     return UsageError(have_node ? "option -E is required"
                                 : "option -N is required");
-  std::string cluster_root = platform::MachineRoot();
-  if (cluster_root.empty())
-    return Error("RUDED_ROOT is not set: this machine is in no cluster");
-  size_t slash = cluster_root.rfind('/');
-  std::string cluster = slash == std::string::npos ? "."
-                        : slash == 0               ? "/"
-                                     : cluster_root.substr(0, slash);
-  std::string root, err;
-  if (!FindMachine(cluster, node, &root, &err)) return Error(err);
-  IOTrace(8, "RSClient", "%s runs as %s (%s): %s", platform::NodeName().c_str(),
-          node.c_str(), root.c_str(), command.c_str());
-  if (setenv(RUDED_ROOT_ENV, root.c_str(), 1) != 0 || chdir(root.c_str()) != 0)
-    return Error(root + ": " + strerror(errno));
-  execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-  return Error(std::string("/bin/sh: ") + strerror(errno));
+  std::string root;
+  if (!ChooseTransport(platform::MachineRoot(), node, &root))
+    return Fail("unknown node " + node);
+  if (root.empty()) return RunOverSsh(node, command);
+  return RunAsSibling(node, root, command);
 }
 
 }  // namespace ot
