@@ -8,6 +8,7 @@
 #   make install-sadm  also link the object-tool commands into
 #                   $(DESTDIR)/usr/sadm/sysadm/bin (a real host) and
 #                   install sbin/ls-host-setup
+#   make deps       install what building and testing need (.ci/deps)
 
 PREFIX ?= /usr/local
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
@@ -18,11 +19,20 @@ CTEST_ARGS ?=
 AS_ROOT := $(if $(filter 0,$(shell id -u)),,fakeroot --)
 TEST_JOBS := $(if $(AS_ROOT),1,$(JOBS))
 
-.PHONY: all build check check-asan demo bench fuzz install install-sadm clean
+.PHONY: all deps build check check-asan demo bench fuzz install install-sadm clean
 
 all: build
 
-build/build.ninja:
+# The packages that building and testing need, from the one list of them
+# (debian/control): installed with apt-get when run as root, otherwise the
+# line to install them and a stop.  DEPS_CHECK=no skips this.
+DEPS_CHECK ?= yes
+deps:
+ifneq ($(DEPS_CHECK),no)
+	@sh .ci/deps ensure
+endif
+
+build/build.ninja: | deps
 	cmake --preset default
 
 build: build/build.ninja
@@ -31,14 +41,15 @@ build: build/build.ninja
 check: build
 	cd build && $(AS_ROOT) ctest --output-on-failure -j $(TEST_JOBS) $(CTEST_ARGS)
 
-build-asan/build.ninja:
+build-asan/build.ninja: | deps
 	cmake --preset asan
 
 # Under fakeroot its preloaded library comes before the ASan runtime, which
-# ASan refuses by default; the order does no harm here.
+# ASan refuses by default; the order does no harm here.  Tests labelled
+# "heavy" (a second whole build, a guest machine) ran in make check already.
 check-asan: build-asan/build.ninja
 	cmake --build build-asan -j $(JOBS)
-	cd build-asan && ASAN_OPTIONS=$${ASAN_OPTIONS:+$$ASAN_OPTIONS:}verify_asan_link_order=0 $(AS_ROOT) ctest --output-on-failure -j $(TEST_JOBS) $(CTEST_ARGS)
+	cd build-asan && ASAN_OPTIONS=$${ASAN_OPTIONS:+$$ASAN_OPTIONS:}verify_asan_link_order=0 $(AS_ROOT) ctest --output-on-failure -j $(TEST_JOBS) -LE heavy $(CTEST_ARGS)
 
 demo: build
 	$(AS_ROOT) sh examples/demo.sh build
@@ -47,7 +58,7 @@ bench: build/build.ninja
 	cmake --build build -j $(JOBS) --target benchmarks
 	$(AS_ROOT) sh bench/run.sh build
 
-fuzz:
+fuzz: deps
 	sh fuzz/run.sh $(or $(FUZZ_SECONDS),30)
 
 install: build

@@ -24,8 +24,8 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/lsConfig.cmake
               ${CMAKE_CURRENT_BINARY_DIR}/lsConfigVersion.cmake
   DESTINATION ${ls_cmake_dir} COMPONENT ls)
 
-# The .pc file finds its prefix from where it lies, so an installed tree
-# can be moved.
+# The .pc file finds its prefix from where it lies (QV_PC_PREFIX), so an
+# installed tree can be moved.
 configure_file(ls.pc.in ${CMAKE_CURRENT_BINARY_DIR}/ls.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/ls.pc
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT ls)

@@ -14,22 +14,7 @@ install(TARGETS sspi sspi_static EXPORT sspiTargets
 install(FILES ${PROJECT_SOURCE_DIR}/include/sspi.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT sspi)
 
-# The .pc file finds its prefix from its own place, so that an install
-# with `cmake --install --prefix` elsewhere still works.  Absolute library
-# or include directories are written as they are.
-file(RELATIVE_PATH SSPI_PC_TO_PREFIX
-  /prefix/${SSPI_PKGCONFIG_DIR} /prefix)
-string(REGEX REPLACE "/$" "" SSPI_PC_TO_PREFIX "${SSPI_PC_TO_PREFIX}")
-set(SSPI_PC_PREFIX "\${pcfiledir}/${SSPI_PC_TO_PREFIX}")
-set(SSPI_PC_LIBDIR "\${prefix}/${CMAKE_INSTALL_LIBDIR}")
-set(SSPI_PC_INCLUDEDIR "\${prefix}/${CMAKE_INSTALL_INCLUDEDIR}")
-if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
-  set(SSPI_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
-  set(SSPI_PC_LIBDIR "${CMAKE_INSTALL_LIBDIR}")
-endif()
-if(IS_ABSOLUTE "${CMAKE_INSTALL_INCLUDEDIR}")
-  set(SSPI_PC_INCLUDEDIR "${CMAKE_INSTALL_INCLUDEDIR}")
-endif()
+# The .pc file finds its prefix from its own place (QV_PC_PREFIX).
 configure_file(${CMAKE_CURRENT_SOURCE_DIR}/sspi.pc.in
   ${CMAKE_CURRENT_BINARY_DIR}/sspi.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/sspi.pc

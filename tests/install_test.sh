@@ -30,6 +30,7 @@ dest=$work/dest
 prefix=$dest$prefix_name
 
 fail() { echo "install_test: $*" >&2; exit 1; }
+. "$src/tests/install_check.sh"
 
 # Keep the build tree's libraries out of reach of the installed programs.
 # (LD_LIBRARY_PATH itself stays: fakeroot keeps its own library there.)
@@ -76,13 +77,7 @@ expected_files | sort >"$work/expected"
 diff -u "$work/expected" "$work/actual" >"$work/list.diff" ||
   { cat "$work/list.diff"; fail "installed files differ from the list (- missing, + extra)"; }
 
-for lib in sspi ls ot; do
-  d=$prefix/$LIBDIR
-  [ "$(readlink "$d/lib$lib.so")" = "lib$lib.so.1" ] || fail "lib$lib.so link"
-  [ "$(readlink "$d/lib$lib.so.1")" = "lib$lib.so.1.0.0" ] || fail "lib$lib.so.1 link"
-  soname=$(readelf -d "$d/lib$lib.so.1.0.0" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
-  [ "$soname" = "lib$lib.so.1" ] || fail "lib$lib soname is '$soname'"
-done
+check_sonames "$prefix/$LIBDIR"
 
 # Programs are executable, and data files are not.
 while read -r f; do
@@ -117,39 +112,8 @@ for f in "$prefix/$SBINDIR"/* "$prefix/$BINDIR"/* "$prefix/$OTBINDIR"/* \
 done
 
 # --- 2. The installed programs ----------------------------------------
-root=$work/empty-root
-mkdir "$root"
-status=0
-RUDED_ROOT=$root "$prefix/$SBINDIR/qv_cspec" -x >"$work/out" 2>"$work/err" || status=$?
-[ "$status" = 1 ] || fail "qv_cspec -x exited $status"
-grep -q '^Usage: .*qv_cspec \[-c\] \[-i|-r\]$' "$work/err" ||
-  fail "qv_cspec -x printed: $(cat "$work/err")"
-[ ! -s "$work/out" ] || fail "qv_cspec -x wrote on standard output"
-
-status=0
-"$prefix/$BINDIR/simcluster" >"$work/out" 2>"$work/err" || status=$?
-[ "$status" = 2 ] || fail "simcluster without arguments exited $status"
-grep -q 'usage: simcluster create' "$work/err" ||
-  fail "simcluster printed: $(cat "$work/err")"
-
+check_programs "$src" "$prefix/$SBINDIR" "$prefix/$BINDIR" "$prefix/$OTBINDIR"
 cluster=$work/cluster
-"$prefix/$BINDIR/simcluster" create "$src/examples/demo.fabric" "$cluster" ||
-  fail "installed simcluster create"
-link=$(readlink "$cluster/alpha/usr/sadm/sysadm/bin/RSClient") ||
-  fail "no RSClient linked into the machine alpha"
-[ "$link" = "$prefix/$OTBINDIR/RSClient" ] || fail "RSClient links to $link"
-# OTinit ran from the install and made each machine's System object.
-grep -q '^name_servers="alpha,beta"$' "$cluster/beta/var/sadm/ot/objects/System" ||
-  fail "no System object on beta"
-
-RUDED_ROOT=$cluster/alpha "$prefix/$SBINDIR/qv_cspec" -i -r ||
-  fail "installed qv_cspec -i -r"
-[ -c "$cluster/alpha/usr/ruded/subsys/scsi/resources/hostadp/cspecials/c0" ] ||
-  fail "qv_cspec -i made no initiator node c0"
-"$prefix/$BINDIR/simcluster" show "$cluster" >"$work/show" ||
-  fail "installed simcluster show"
-grep -q 'adapter alpha c0: set to c0:alpha' "$work/show" ||
-  fail "the area of c0 was not written: $(cat "$work/show")"
 
 # --- 3. The downstream example ----------------------------------------
 "$cmake" -S "$src/examples/downstream" -B "$work/downstream" -G "$generator" \
@@ -173,14 +137,8 @@ grep -q '^nodename="beta"$' "$work/answer" &&
   { cat "$work/lsquery.out"; fail "lsquery did not print beta's System object"; }
 
 # The same program through pkg-config, as the README shows it.
-export PKG_CONFIG_PATH="$prefix/$LIBDIR/pkgconfig"
-# shellcheck disable=SC2046,SC2086
-"$cc" $cflags -std=c11 -Wall -Wextra -Werror -o "$work/lsquery_pc" \
-  "$src/examples/downstream/main.c" $(pkg-config --cflags --libs ls) $ldflags ||
-  fail "building with pkg-config --cflags --libs ls"
-LD_LIBRARY_PATH="$prefix/$LIBDIR${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}" \
-  "$work/lsquery_pc" >"$work/pc.out" 2>&1 ||
-  { cat "$work/pc.out"; fail "the pkg-config build of lsquery failed"; }
+check_pkgconfig "$src" "$prefix/$LIBDIR/pkgconfig" "$prefix/$LIBDIR" "$cc" \
+  "$cflags" "$ldflags"
 
 echo "install_test: $(wc -l <"$work/expected") files installed and checked;" \
   "programs and the downstream example run from the install"
