@@ -89,7 +89,8 @@ expected() {
       for f in Config ConfigVersion Targets Targets-CONFIG; do
         echo "$lib/cmake/sspi/sspi$f.cmake"
       done ;;
-    libls-dev) printf '%s\n' /usr/include/ls.h "$lib/libls.so" "$lib/libls.a" \
+    libls-dev) printf '%s\n' /usr/include/ls.h /usr/include/ot_records.h \
+      "$lib/libls.so" "$lib/libls.a" \
       "$lib/pkgconfig/ls.pc" "$lib/libot.so" /usr/share/man/man3/ls.3.gz
       for f in Config ConfigVersion Targets Targets-CONFIG; do
         echo "$lib/cmake/ls/ls$f.cmake"
