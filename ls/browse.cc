@@ -151,6 +151,8 @@ AliasList* GetAliases(KeywordList* search) {
     return nullptr;
   }
   OTtrace(7, "LSgetaliases", "Containment=%s\n", node);
+  if (!ValuesAllowed(kComponent, criteria.get(), ValueRule::kBare))
+    return nullptr;
   return LSBrowse(criteria.get(), node);
 }
 
@@ -187,7 +189,8 @@ void Setup_for_remote(KeywordList* search, BrowseRecord* record) {
 void do_remote(AliasList** result, const char* node, BrowseRecord* record) {
   const char* component = ls::kComponent;
   ls::ShellLine command, line;
-  if (!ls::ComposeCommand(component, ls::DevTablePathQuiet(),
+  const std::string devtab = ls::DevTablePathQuiet();
+  if (!ls::ComposeCommand(component, devtab.c_str(),
                           "OTgetaliases -I -", std::span<const ls::ShellWord>(),
                           &command)) {
     ++record->failures;
@@ -215,9 +218,15 @@ void do_remote(AliasList** result, const char* node, BrowseRecord* record) {
   ls::AliasAppender appender(result);
   char word[ls::kTextSize];
   ls::WordResult read;
+  // A word too long for its buffer is left out, as a net alias too long
+  // to compose is, and the words after it still count.
   while ((read = ls::ReadWord(record->stream.get(), word, sizeof word)) ==
-         ls::WordResult::kWord) {
-    appender.Add(node, word);
+             ls::WordResult::kWord ||
+         read == ls::WordResult::kTooLong) {
+    if (read == ls::WordResult::kTooLong)
+      ls::LogTooLong(component, "alias", sizeof word - 1);
+    else
+      appender.Add(node, word);
   }
   if (read != ls::WordResult::kEnd)
     IOLog(component, 799, 5, "%s failed", "fscanf");

@@ -11,6 +11,8 @@
 
 #include <stddef.h>
 
+#include <string>
+
 #include "ls.h"
 #include "sspi.h"
 
@@ -40,11 +42,14 @@ inline constexpr char kPerformTemplate[] = "/tmp/ZU_performXXXXXX";
 const char* DevTableLookup();
 
 // The device table path handed to object-tool commands: the lookup above
-// (traced) or the default when the variable is unset.
-const char* DevTablePath();
+// (traced) or the default when the variable is unset.  A copy of the
+// operation's own: the registry read that verifies a node may set and
+// restore OAM_DEVTAB before the command is composed, and a pointer into the
+// environment would not outlive that.
+std::string DevTablePath();
 
 // The same, read straight from the environment without traces.
-const char* DevTablePathQuiet();
+std::string DevTablePathQuiet();
 
 }  // namespace ls
 

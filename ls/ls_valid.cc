@@ -23,12 +23,12 @@ const char* DevTableLookup() {
   return value;
 }
 
-const char* DevTablePath() {
+std::string DevTablePath() {
   const char* value = DevTableLookup();
   return value != nullptr ? value : kDevTabDefault;
 }
 
-const char* DevTablePathQuiet() {
+std::string DevTablePathQuiet() {
   const char* value = getenv(kDevTabVariable);
   return value != nullptr ? value : kDevTabDefault;
 }

@@ -61,7 +61,7 @@ AttributeRecord* ReadRecord(const char* component, FILE* output) {
 
 AttributeRecord* QueryRecord(const RecordQuery& q, const char* netalias,
                              const char* name) {
-  const char* devtab = DevTablePath();
+  const std::string devtab = DevTablePath();
   if (q.traced) OTtrace(7, "LSQuery", "netalias = %s", Shown(netalias));
   NetTarget target;
   if (!SplitNetalias(q.component, netalias, &target)) return nullptr;
@@ -80,19 +80,19 @@ AttributeRecord* QueryRecord(const RecordQuery& q, const char* netalias,
                              {q.role, name, WordRule::kWord}};
   TempFile file;
   UniqueFile output = RunRemoteQuery(
-      {q.component, "LS.LSQuerylist", q.tool, words}, target, devtab, &file);
+      {q.component, "LS.LSQuerylist", q.tool, words}, target, devtab.c_str(), &file);
   return output != nullptr ? ReadRecord(q.component, output.get()) : nullptr;
 }
 
 KeywordList* QueryList(const ListQuery& q, const char* netalias) {
-  const char* devtab = DevTablePath();
+  const std::string devtab = DevTablePath();
   NetTarget target;
   if (!SplitNetalias(q.component, netalias, &target)) return nullptr;
   if (IsLocalTarget(target)) return q.local(target.alias);
   const ShellWord words[] = {{"alias", target.alias, WordRule::kWord}};
   TempFile file;
   UniqueFile output = RunRemoteQuery(
-      {q.component, "LS.LSQuerylist", q.tool, words}, target, devtab, &file);
+      {q.component, "LS.LSQuerylist", q.tool, words}, target, devtab.c_str(), &file);
   if (output == nullptr) return nullptr;
   KeywordList* list = KeywordStreamToList(output.get());
   if (list == nullptr)
@@ -137,7 +137,7 @@ ManagedObject* ReadObject(FILE* output, const char* alias) {
 }
 
 ManagedObject* QueryObject(const char* netalias) {
-  const char* devtab = DevTablePath();
+  const std::string devtab = DevTablePath();
   NetTarget target;
   if (!SplitNetalias(kObjComponent, netalias, &target)) return nullptr;
   if (IsLocalTarget(target)) {
@@ -152,7 +152,7 @@ ManagedObject* QueryObject(const char* netalias) {
   TempFile file;
   UniqueFile output = RunRemoteQuery(
       {kObjComponent, "LS.LSQuerylist", "OTgetobj -A %s", words}, target,
-      devtab, &file);
+      devtab.c_str(), &file);
   return output != nullptr ? ReadObject(output.get(), target.alias) : nullptr;
 }
 
