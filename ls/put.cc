@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "ls/dev_table.h"
 #include "ls/frame.h"
 #include "platform/ot/ot.h"
 

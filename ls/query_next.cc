@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "ls/dev_table.h"
 #include "ls/frame.h"
 #include "ls/word_reader.h"
 #include "platform/ot/ot.h"
