@@ -14,8 +14,9 @@
  *   no error variable of this library's own.  sspi_errno changes only
  *   through the keyword-list calls made on the caller's behalf.  Only
  *   traced (IOTrace, level 7), not logged: LSPut's parameter file that
- *   cannot be made or opened, a browse whose parameter or output file
- *   cannot be made, and storage running out inside the library.
+ *   cannot be made or opened, and a browse whose parameter or output file
+ *   cannot be made.  Storage running out may fail a call without a log
+ *   entry.
  * - KeywordLists returned belong to the caller: DestroyKeywordList().
  *   AttributeRecords are malloc()ed: free().  AliasLists are released with
  *   OTFreeAliasList(), ManagedObjects with OTFreeObject(); both come from
