@@ -1,10 +1,12 @@
-// Net aliases and shell-line words on arbitrary text.  Beyond memory
-// safety: a split joins back to the text it came from, composing the parts
-// gives the text again, and a word the composer lets through comes out of
-// the line unchanged.
+// Net aliases, shell-line words and parameter values on arbitrary text.
+// Beyond memory safety: a split joins back to the text it came from,
+// composing the parts gives the text again, a word the composer lets
+// through comes out of the line unchanged, and a value the check lets into
+// a quoted parameter file reads back as one pair, its own.
 
 #include <stddef.h>
 #include <stdint.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
@@ -49,6 +51,28 @@ void CheckWord(const std::string& text) {
   if (ok && std::string(line.c_str()) != "x " + text + " y") abort();
 }
 
+// A value allowed in keyword="value" lines reads back as that one pair,
+// white space inside the quotes turned into blanks as the reader does.
+void CheckValue(const std::string& text) {
+  const bool quoted = ls::ValueAllowed(text.c_str(), ls::ValueRule::kQuoted);
+  const bool bare = ls::ValueAllowed(text.c_str(), ls::ValueRule::kBare);
+  if (bare != (text.find('\n') == std::string::npos)) abort();
+  if (quoted != (bare && text.find('"') == std::string::npos)) abort();
+  if (!quoted || text.size() > 511) return;
+  const std::string line = "k=\"" + text + "\"\n";
+  FILE* stream = fmemopen(const_cast<char*>(line.data()), line.size(), "r");
+  if (stream == nullptr) return;
+  char keyword[40];
+  char value[520];
+  std::string expected = text;
+  for (char& c : expected)
+    if (static_cast<unsigned char>(c) <= 32) c = ' ';
+  if (GetKeyword(stream, keyword, value) != 0 || strcmp(keyword, "k") != 0 ||
+      expected != value || GetKeyword(stream, keyword, value) != SSPI_E_END)
+    abort();
+  fclose(stream);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -58,6 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(chars, strnlen(chars, size));
   CheckSplit(text);
   CheckWord(text);
+  CheckValue(text);
   unlink((root + "/var/adm/oam.log").c_str());
   return 0;
 }

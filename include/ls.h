@@ -12,7 +12,11 @@
  * - Operations return a pointer, NULL on failure, or an integer, -1 on
  *   failure.  Failures are reported in the machine's log (IOLog); there is
  *   no error variable of this library's own.  sspi_errno changes only
- *   through the keyword-list calls made on the caller's behalf.
+ *   through the keyword-list calls made on the caller's behalf.  Only
+ *   traced (IOTrace, level 7), not logged: LSPut's parameter file that
+ *   cannot be made or opened, and a browse whose parameter or output file
+ *   cannot be made.  Storage running out may fail a call without a log
+ *   entry.
  * - KeywordLists returned belong to the caller: DestroyKeywordList().
  *   AttributeRecords are malloc()ed: free().  AliasLists are released with
  *   OTFreeAliasList(), ManagedObjects with OTFreeObject(); the records and
@@ -24,6 +28,11 @@
  *   method name, selector) may hold only letters, digits and ". _ - , : /
  *   @ % + =" (a node name only letters, digits and ". _ -"); anything else
  *   fails the call before anything runs.  Values travel in files.
+ * - A value its parameter file cannot carry as it stands (a double quote or
+ *   a newline for LSPut and RSPerform, a newline for LSgetaliases with
+ *   "Containment") fails the call, on this node as on another, before any
+ *   file is written or anything runs, with one log entry naming the
+ *   value's keyword.
  * - Not thread-safe.
  *
  * This header compiles as C (C11) and as C++.
@@ -59,9 +68,10 @@ LS_EXPORT KeywordList* LSParseNetalias(const char* netalias);
 LS_EXPORT KeywordList* LSCreateNetalias(const char* nodename,
                                         const char* alias);
 
-/* 1 when the object is on this node (no colon, or the node part is this
- * node's name, compared byte for byte), else 0; 0 also for NULL or a text
- * longer than 519 bytes. */
+/* 1 when the object is on this node: the text names no other node (it
+ * holds no colon, whatever its length, or is NULL) or its node part is this
+ * node's name, compared byte for byte.  0 when it names another node, and
+ * for a text with a colon longer than 519 bytes, which names no object. */
 LS_EXPORT int IsLocalAlias(const char* netalias);
 
 /* 1 when a search runs on this node: search is NULL, has no "Containment",

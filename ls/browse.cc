@@ -1,28 +1,17 @@
-// Browse: the aliases of the objects that match a search list, confined by
-// "Containment" to one node and then returned as net aliases.
+#include "ls/browse.h"
 
 #include <string.h>
-#include <unistd.h>
 
 #include <memory>
+#include <string>
 #include <utility>
 
+#include "ls/dev_table.h"
 #include "ls/frame.h"
 #include "ls/word_reader.h"
 #include "platform/ot/ot.h"
 
 namespace ls {
-
-// The state of one browse.
-struct BrowseRecord {
-  TempFile param;   // from "/tmp/ZU_paramXXXXXX"
-  TempFile output;  // from "/tmp/ZU_browseXXXXXX"
-  UniqueFile stream;
-  int setup_failed = 0;
-  int attempts = 0;
-  int failures = 0;
-};
-
 namespace {
 
 constexpr char kComponent[] = "LS.LSBrowse";
@@ -37,6 +26,8 @@ class AliasAppender {
   void Add(const char* node, const char* alias);
 
  private:
+  void Append(const char* netalias);
+
   AliasList** tail_;
 };
 
@@ -48,28 +39,45 @@ void AliasAppender::Add(const char* node, const char* alias) {
   }
   char keyword[kKeywordSize];
   char value[kTextSize];
-  if (GetNextKeywordFmList(composed, keyword, value) == 0) {
-    IOTrace(7, kComponent, "Add value to Alias List");
-    // With the address of the last entry's link, AddAnAliasToList starts
-    // the chain there: the new entry becomes the tail.
-    if (AddAnAliasToList(tail_, value) == 0 && *tail_ != nullptr) {
-      tail_ = &(*tail_)->next;
-      IOTrace(7, kComponent, "Added value to Alias List");
-    } else {
-      // Out of storage: the alias is left out, and the log says so, as
-      // for a net alias that cannot be composed.
-      IOLog(kComponent, 702, 1, "%s failed", "AddAnAliasToList");
-    }
-  }
+  if (GetNextKeywordFmList(composed, keyword, value) == 0) Append(value);
   DestroyKeywordList(composed);
 }
 
-void ListLocally(KeywordList* search, const char* node, AliasList** result,
-                 BrowseRecord* record) {
+void AliasAppender::Append(const char* netalias) {
+  IOTrace(7, kComponent, "Add value to Alias List");
+  // With the address of the last entry's link, AddAnAliasToList starts the
+  // chain there: the new entry becomes the tail.
+  if (AddAnAliasToList(tail_, netalias) == 0 && *tail_ != nullptr) {
+    tail_ = &(*tail_)->next;
+    IOTrace(7, kComponent, "Added value to Alias List");
+  } else {
+    // Out of storage: the alias is left out, and the log says so, as for
+    // a net alias that cannot be composed.
+    IOLog(kComponent, 702, 1, "%s failed", "AddAnAliasToList");
+  }
+}
+
+// How a browse ended, which decides its outcome log.
+enum class BrowseOutcome {
+  kAnswered,       // listed here, or the remote command ran
+  kUnknownNode,    // nobody to ask (logged)
+  kSetupFailed,    // the temporary files could not be prepared
+  kCommandFailed,  // the remote command was refused or failed (logged)
+};
+
+// "LSBrowse failed" (703/2) when nobody could be asked; a failed setup
+// is only traced, as it always was.
+void LogOutcome(BrowseOutcome outcome) {
+  if (outcome == BrowseOutcome::kUnknownNode ||
+      outcome == BrowseOutcome::kCommandFailed)
+    IOLog(kComponent, 703, 2, "%s failed", "LSBrowse");
+}
+
+BrowseOutcome ListLocally(KeywordList* search, const char* node,
+                          AliasList** result) {
   IOTrace(7, kComponent, "Not a nameserver\n");
-  ++record->attempts;
   AliasList* found = OTgetaliases(search);
-  if (found == nullptr) return;
+  if (found == nullptr) return BrowseOutcome::kAnswered;
   IOTrace(7, kComponent, "AddKeywordListToList\n");
   AliasAppender appender(result);
   for (AliasList* entry = found; entry != nullptr; entry = entry->next)
@@ -77,6 +85,20 @@ void ListLocally(KeywordList* search, const char* node, AliasList** result,
   if (*result == nullptr)
     IOLog(kComponent, 703, 1, "%s failed", "AddKeywordListToList");
   OTFreeAliasList(found);
+  return BrowseOutcome::kAnswered;
+}
+
+BrowseOutcome ListRemotely(KeywordList* search, const char* node,
+                           AliasList** result, BrowseRecord* record) {
+  IOTrace(7, kComponent, "LSBrowse: Setup_for_remote to %s", node);
+  if (!Setup_for_remote(search, record)) {
+    IOTrace(7, "LSB", "Remote setup failed and this was a remote request");
+    return BrowseOutcome::kSetupFailed;
+  }
+  IOTrace(7, kComponent, "calling do_remote %s", node);
+  return do_remote(result, node, record) == RemoteOutcome::kNotRun
+             ? BrowseOutcome::kCommandFailed
+             : BrowseOutcome::kAnswered;
 }
 
 void RemoveFile(TempFile& file) {
@@ -91,57 +113,71 @@ void CleanUp(BrowseRecord* record) {
   RemoveFile(record->output);
 }
 
-AliasList* Browse(KeywordList* search, const char* node) {
-  IOTrace(7, kComponent, "LSBrowse:");
-  BrowseRecord record;
-  AliasList* result = nullptr;
-  if (is_local(node) == 1) {
-    ListLocally(search, node, &result, &record);
-  } else if (VerifyServer(kComponent, node)) {
-    IOTrace(7, kComponent, "LSBrowse: Setup_for_remote to %s", node);
-    Setup_for_remote(search, &record);
-    record.attempts = 1;
-    record.failures = 0;
-    if (record.setup_failed) {
-      IOTrace(7, "LSB", "Remote setup failed and this was a remote request");
-    } else {
-      IOTrace(7, kComponent, "calling do_remote %s", node);
-      do_remote(&result, node, &record);
-    }
+// The remote line of the browse, both halves traced; false after logging.
+bool ComposeBrowseLine(const char* node, const BrowseRecord& record,
+                       ShellLine* line) {
+  ShellLine command;
+  const std::string devtab = DevTablePathQuiet();
+  if (!ComposeCommand(kComponent, devtab.c_str(), "OTgetaliases -I -",
+                      std::span<const ShellWord>(), &command))
+    return false;
+  IOTrace(7, kComponent, "%s cmd: %s", kComponent, command.c_str());
+  if (!ComposeRemote(kComponent, node, command, &record.param, &record.output,
+                     line))
+    return false;
+  IOTrace(7, kComponent, "%s remote_cmd: %s", kComponent, line->c_str());
+  return true;
+}
+
+// Adds every word of the output as "node:word".  A word too long for its
+// buffer is left out, as a net alias too long to compose is, and the words
+// after it still count.
+void ReadAliases(FILE* stream, const char* node, AliasList** result) {
+  AliasAppender appender(result);
+  char word[kTextSize];
+  WordResult read;
+  while ((read = ReadWord(stream, word, sizeof word)) == WordResult::kWord ||
+         read == WordResult::kTooLong) {
+    if (read == WordResult::kTooLong)
+      LogTooLong(kComponent, "alias", sizeof word - 1);
+    else
+      appender.Add(node, word);
   }
-  if (record.failures == record.attempts)
-    IOLog(kComponent, 703, 2, "%s failed", "LSBrowse");
-  CleanUp(&record);
-  IOTrace(7, kComponent, "return the AliasList");
-  return result;
+  if (read != WordResult::kEnd) IOLog(kComponent, 799, 5, "%s failed", "fscanf");
 }
 
 struct ListDestroyer {
   void operator()(KeywordList* list) const { DestroyKeywordList(list); }
 };
+using ListOwner = std::unique_ptr<KeywordList, ListDestroyer>;
 
-// "Containment" names the node; the rest of the list are the criteria.
-AliasList* GetAliases(KeywordList* search) {
-  if (search == nullptr) return OTLgetaliases(nullptr);
+// What the search list's "Containment" says.
+enum class Containment { kNone, kNode, kFailed };
+
+// Copies the node that "Containment" names into node; kFailed after
+// reporting a lookup that failed or a name that does not fit.
+Containment FindContainment(KeywordList* search, char (&node)[kTextSize]) {
   char* keyword = nullptr;
   char* value = nullptr;
   int status = ReferenceKeywordInList(search, "Containment", &keyword, &value);
-  if (status == SSPI_E_NOT_FOUND) return OTLgetaliases(search);
+  if (status == SSPI_E_NOT_FOUND) return Containment::kNone;
   if (status != 0) {
     OTerror("LSBrowse", "Error in ReferenceKeywordInList\n");
-    return nullptr;
+    return Containment::kFailed;
   }
-  char node[kTextSize];
   if (strlen(value) >= sizeof node) {
     LogTooLong(kComponent, "Containment", sizeof node - 1);
-    return nullptr;
+    return Containment::kFailed;
   }
   memcpy(node, value, strlen(value) + 1);
-  OTtrace(7, "LSgetaliases", "Containment=%s\n", node);
-  // Owned here: the browse may end in an exception when storage for a
-  // C++ object runs out, and the copy must go all the same.
-  std::unique_ptr<KeywordList, ListDestroyer> criteria(
-      DuplicateKeywordList(search));
+  return Containment::kNode;
+}
+
+// A copy of search without "Containment"; NULL after reporting.  Owned
+// here: the browse may end in an exception when storage for a C++ object
+// runs out, and the copy must go all the same.
+ListOwner Criteria(KeywordList* search) {
+  ListOwner criteria(DuplicateKeywordList(search));
   if (criteria == nullptr || sspi_errno != 0) {
     OTerror("LSBrowse", "Error in DuplicateKeywordList\n");
     return nullptr;
@@ -150,78 +186,92 @@ AliasList* GetAliases(KeywordList* search) {
     OTerror("LSBrowse", "Error in RemoveKeywordFmList\n");
     return nullptr;
   }
+  return criteria;
+}
+
+void TraceContainment(const char* node) {
   OTtrace(7, "LSgetaliases", "Containment=%s\n", node);
+}
+
+AliasList* GetAliases(KeywordList* search) {
+  if (search == nullptr) return OTLgetaliases(nullptr);
+  char node[kTextSize];
+  switch (FindContainment(search, node)) {
+    case Containment::kNone:
+      return OTLgetaliases(search);
+    case Containment::kFailed:
+      return nullptr;
+    case Containment::kNode:
+      break;
+  }
+  TraceContainment(node);
+  ListOwner criteria = Criteria(search);
+  if (criteria == nullptr) return nullptr;
+  TraceContainment(node);
+  if (!ValuesAllowed(kComponent, criteria.get(), ValueRule::kBare))
+    return nullptr;
   return LSBrowse(criteria.get(), node);
 }
 
 }  // namespace
-}  // namespace ls
-
-using ls::BrowseRecord;
 
 AliasList* LSBrowse(KeywordList* search, const char* node) {
-  return ls::Browse(search, node);
+  IOTrace(7, kComponent, "LSBrowse:");
+  BrowseRecord record;
+  AliasList* result = nullptr;
+  BrowseOutcome outcome = BrowseOutcome::kUnknownNode;
+  if (is_local(node) == 1) {
+    outcome = ListLocally(search, node, &result);
+  } else if (VerifyServer(kComponent, node)) {
+    outcome = ListRemotely(search, node, &result, &record);
+  }
+  LogOutcome(outcome);
+  CleanUp(&record);
+  IOTrace(7, kComponent, "return the AliasList");
+  return result;
 }
 
-void Setup_for_remote(KeywordList* search, BrowseRecord* record) {
-  if (!record->param.Make(ls::kParamTemplate)) {
+bool Setup_for_remote(KeywordList* search, BrowseRecord* record) {
+  if (!record->param.Make(kParamTemplate)) {
     IOTrace(7, "Setup_for_remote()", "mktemp failed ParameterList\n");
-    record->setup_failed = 1;
-    return;
+    return false;
   }
-  ls::UniqueFile stream = record->param.Open("w");
-  if (stream == nullptr) {
-    IOLog(ls::kComponent, 799, 2, "failed to open temporary file %s",
+  UniqueFile stream = record->param.Open("w");
+  bool ok = stream != nullptr;
+  if (!ok) {
+    IOLog(kComponent, 799, 2, "failed to open temporary file %s",
           record->param.name());
-    record->setup_failed = 1;
-  } else if (!ls::WriteParameters(std::move(stream), search, ls::ParamStyle::kBare,
-                                  ls::kComponent, record->param.name())) {
-    record->setup_failed = 1;
+  } else {
+    ok = WriteParameters(std::move(stream), search, ParamStyle::kBare,
+                         kComponent, record->param.name());
   }
-  if (!record->output.Make(ls::kBrowseTemplate)) {
+  if (!record->output.Make(kBrowseTemplate)) {
     IOTrace(7, "Setup_for_remote()", "mktemp failed local file \n");
-    record->setup_failed = 1;
+    ok = false;
   }
+  return ok;
 }
 
-void do_remote(AliasList** result, const char* node, BrowseRecord* record) {
-  const char* component = ls::kComponent;
-  ls::ShellLine command, line;
-  if (!ls::ComposeCommand(component, ls::DevTablePathQuiet(),
-                          "OTgetaliases -I -", std::span<const ls::ShellWord>(),
-                          &command)) {
-    ++record->failures;
-    return;
-  }
-  IOTrace(7, component, "%s cmd: %s", component, command.c_str());
-  if (!ls::ComposeRemote(component, node, command, &record->param,
-                         &record->output, &line)) {
-    ++record->failures;
-    return;
-  }
-  IOTrace(7, component, "%s remote_cmd: %s", component, line.c_str());
-  int status = ls::RunLine(line);
-  if (!ls::RunSucceeded(status)) {
-    ls::LogRunFailure(component, status, line);
-    ++record->failures;
-    return;
+RemoteOutcome do_remote(AliasList** result, const char* node,
+                        BrowseRecord* record) {
+  ShellLine line;
+  if (!ComposeBrowseLine(node, *record, &line)) return RemoteOutcome::kNotRun;
+  int status = RunLine(line);
+  if (!RunSucceeded(status)) {
+    LogRunFailure(kComponent, status, line);
+    return RemoteOutcome::kNotRun;
   }
   record->stream = record->output.Open("r");
   if (record->stream == nullptr) {
-    IOLog(component, 799, 5, "failed to open temporary file %s",
+    IOLog(kComponent, 799, 5, "failed to open temporary file %s",
           record->output.name());
-    return;
+    return RemoteOutcome::kUnreadable;
   }
-  ls::AliasAppender appender(result);
-  char word[ls::kTextSize];
-  ls::WordResult read;
-  while ((read = ls::ReadWord(record->stream.get(), word, sizeof word)) ==
-         ls::WordResult::kWord) {
-    appender.Add(node, word);
-  }
-  if (read != ls::WordResult::kEnd)
-    IOLog(component, 799, 5, "%s failed", "fscanf");
+  ReadAliases(record->stream.get(), node, result);
+  return RemoteOutcome::kRan;
 }
+
+}  // namespace ls
 
 extern "C" AliasList* LSgetaliases(KeywordList* search) {
   return ls::Guarded<AliasList*>(ls::kComponent, nullptr,

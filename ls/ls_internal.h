@@ -1,10 +1,10 @@
 // Internal routines of libls, shared by its modules and its unit tests but
 // not exported from the shared library.
 //
-// The registry (ls_valid.cc), locality (ls_locality.cc), temporary-file
-// registration (ls_misc.cc) and browse steps (browse.cc) keep the names the
-// rest of the product knows them by.  Every routine here reports through
-// its result and the machine's log; none throws.
+// The registry (ls_valid.cc), locality (ls_locality.cc) and temporary-file
+// registration (ls_misc.cc) keep the names the rest of the product knows
+// them by, as do the browse steps (ls/browse.h).  Every routine here
+// reports through its result and the machine's log; none throws.
 
 #ifndef RUDED_LS_LS_INTERNAL_H_
 #define RUDED_LS_LS_INTERNAL_H_
@@ -34,18 +34,6 @@ inline constexpr char kParamTemplate[] = "/tmp/ZU_paramXXXXXX";
 inline constexpr char kBrowseTemplate[] = "/tmp/ZU_browseXXXXXX";
 inline constexpr char kPerformTemplate[] = "/tmp/ZU_performXXXXXX";
 
-// Device table lookup: the value of OAM_DEVTAB (traced under
-// "verify_node"), or NULL when it is unset.  The pointer is the
-// environment's own and is valid until the environment changes.
-const char* DevTableLookup();
-
-// The device table path handed to object-tool commands: the lookup above
-// (traced) or the default when the variable is unset.
-const char* DevTablePath();
-
-// The same, read straight from the environment without traces.
-const char* DevTablePathQuiet();
-
 }  // namespace ls
 
 // Reads the name-server registry (or, without one, the System object's
@@ -70,22 +58,5 @@ int verify_node(const char* name);
 // A failure is reported with OTerror; neither returns anything.
 void LS_add_temp_file(const char* path);
 void LS_rem_temp_file(const char* path);
-
-namespace ls {
-struct BrowseRecord;
-}
-
-// Lists the aliases that match search on node as "node:alias" net
-// aliases; NULL when none were found.  search stays the caller's; the
-// result is the caller's (OTFreeAliasList).
-AliasList* LSBrowse(KeywordList* search, const char* node);
-
-// Writes search into the browse's parameter file and names its output
-// file; marks record->setup_failed when either cannot be prepared.
-void Setup_for_remote(KeywordList* search, ls::BrowseRecord* record);
-
-// Runs OTgetaliases on node with the parameter file as its input and adds
-// each alias it prints to *result as "node:alias".
-void do_remote(AliasList** result, const char* node, ls::BrowseRecord* record);
 
 #endif  // RUDED_LS_LS_INTERNAL_H_

@@ -56,10 +56,13 @@ KeywordList* LSCreateNetalias(const char* nodename, const char* alias) {
 }
 
 int IsLocalAlias(const char* netalias) {
-  // A text that cannot be a net alias at all does not name this node.
-  if (netalias == nullptr || strlen(netalias) >= ls::kTextSize) return 0;
+  // A text that names no other node is an alias of this node, however
+  // long; NULL names no node either.  A text with a colon that is too long
+  // to be a net alias names no object at all.
+  if (netalias == nullptr || strchr(netalias, ':') == nullptr) return 1;
+  if (strlen(netalias) >= ls::kTextSize) return 0;
   KeywordList* list = LSParseNetalias(netalias);
-  if (list == nullptr) return strchr(netalias, ':') == nullptr ? 1 : 0;
+  if (list == nullptr) return 0;
   char keyword[ls::kKeywordSize];
   char value[ls::kTextSize];
   char node[ls::kTextSize] = "";

@@ -56,11 +56,14 @@ TEST_F(NetaliasTest, LocalityOfAliasesAndNames) {
   } aliases[] = {
       {"disk1", 1},           {"alpha:disk1", 1}, {"alpha:", 1},
       {"beta:disk1", 0},      {"ALPHA:disk1", 0}, {"alpha.example.com:d", 0},
-      {":disk1", 0},          {nullptr, 0},
+      {":disk1", 0},          {nullptr, 1},
   };
   for (const auto& c : aliases)
     EXPECT_EQ(IsLocalAlias(c.text), c.local) << (c.text ? c.text : "(null)");
+  // Too long to be a net alias, it names no object; without a colon it
+  // names no other node, whatever its length.
   EXPECT_EQ(IsLocalAlias(("alpha:" + std::string(514, 'a')).c_str()), 0);
+  EXPECT_EQ(IsLocalAlias(std::string(600, 'a').c_str()), 1);
   EXPECT_EQ(is_local("alpha"), 1);
   EXPECT_EQ(is_local("Alpha"), 0);
   EXPECT_EQ(is_local("alpha.example.com"), 0);

@@ -1,5 +1,20 @@
-// The name-server registry: /etc/KELDA_servers, read under a shared lock,
-// or the System object's name_servers when the file does not exist.
+// The name-server registry, LSGetservers: the nodes that requests may be
+// sent to.
+//
+// The registry is /etc/KELDA_servers, a keyword stream read afresh on
+// every call under a shared whole-file record lock that is never waited
+// for (a writer holding the file makes the read fail at once).  Its first
+// pair must be MaXnAmEsErVrS=<maximum>; every further pair should be
+// name_servers=<name>[,<name>...].  Names longer than 30 bytes and pairs
+// of another keyword are logged and skipped; once as many names as the
+// maximum were taken, the next pair is logged and the walk ends (a pair is
+// taken whole, so one pair may carry the count past the maximum).  When
+// the file does not exist, the System object's name_servers is the list,
+// read with the default device table.
+//
+// Logs go under "LS.LSValid" (799: 6 bad pair or name, 7 not a keyword
+// stream, 8 limit reached); OTerror reports under "LSValid"; traces at
+// level 7.  The text handed out is built by ServerList.
 
 #include <errno.h>
 #include <fcntl.h>
@@ -10,34 +25,17 @@
 
 #include <string>
 
+#include "ls/dev_table.h"
 #include "ls/ls_internal.h"
 #include "ls/server_list.h"
 #include "platform/os/os.h"
 #include "platform/ot/ot.h"
 
-namespace ls {
-
-const char* DevTableLookup() {
-  const char* value = getenv(kDevTabVariable);
-  IOTrace(7, "verify_node", value != nullptr ? "getenv is set" : "getenv not set");
-  return value;
-}
-
-const char* DevTablePath() {
-  const char* value = DevTableLookup();
-  return value != nullptr ? value : kDevTabDefault;
-}
-
-const char* DevTablePathQuiet() {
-  const char* value = getenv(kDevTabVariable);
-  return value != nullptr ? value : kDevTabDefault;
-}
-
-}  // namespace ls
-
 namespace {
 
 using ls::ServerList;
+
+constexpr char kLogComponent[] = "LS.LSValid";
 
 int SetLock(int fd, short type, const char* component, const char* format) {
   struct flock lock;
@@ -51,41 +49,26 @@ int SetLock(int fd, short type, const char* component, const char* format) {
   return result;
 }
 
-// Sets OAM_DEVTAB to value and traces what the environment then holds.
-void PutDevTab(const char* component, const char* value) {
-  setenv(ls::kDevTabVariable, value, 1);
-  const char* now = getenv(ls::kDevTabVariable);
-  if (now != nullptr)
-    IOTrace(7, component, "OAM_DEVTAB=%s", now);
-  else
-    IOTrace(7, component, "reset failed");
+// The System object's name_servers, taken whole and unchecked; NULL when
+// there is none or no storage.
+char* AskSystemObject() {
+  AttributeRecord* record = OTgetattr("System", "name_servers");
+  if (record == nullptr) {
+    IOTrace(7, "LSGetservers", "No servers configured.\n");
+    return nullptr;
+  }
+  char* result = strdup(record->value);
+  if (result == nullptr) IOTrace(7, "LSGetservers", "malloc failed.\n");
+  free(record);
+  return result;
 }
 
 // The registry file is absent: the System object names the servers.  The
 // object tool is asked with the default device table, and the caller's
 // choice is put back afterwards.
 char* ServersFromSystemObject() {
-  const char* current = ls::DevTableLookup();
-  bool saved = current != nullptr;
-  std::string saved_value = saved ? current : "";
-  if (saved) {
-    IOTrace(7, "LSGetservers", "saved current table setting, setting DEFAULT");
-    PutDevTab("LSGetservers", ls::kDevTabDefault);
-  }
-  char* result = nullptr;
-  AttributeRecord* record = OTgetattr("System", "name_servers");
-  if (record == nullptr) {
-    IOTrace(7, "LSGetservers", "No servers configured.\n");
-  } else {
-    result = strdup(record->value);
-    if (result == nullptr) IOTrace(7, "LSGetservers", "malloc failed.\n");
-    free(record);
-  }
-  if (saved) {
-    IOTrace(7, "verify_node", "resetting OAM_DEVTAB to %s", saved_value.c_str());
-    PutDevTab("verify_node", saved_value.c_str());
-  }
-  return result;
+  ls::DefaultDevTable default_table;
+  return AskSystemObject();
 }
 
 // The maximum pair must come first.  Returns false (reported) without it.
@@ -107,6 +90,15 @@ bool ReadMaximum(KeywordList* list, int* maximum) {
   return true;
 }
 
+// Adds one name unless it is too long.  False when storage ran out.
+bool AddName(const char* name, ServerList* servers) {
+  IOTrace(7, "LSGetServers", "read server %s\n", name);
+  if (strlen(name) <= ls::kMaxServerName) return servers->Add(name);
+  IOLog(kLogComponent, 799, 6, "Server name %s is invalid, length is > MAX=%d",
+        name, ls::kMaxServerName);
+  return true;
+}
+
 // Adds the names of one name_servers pair.  False when storage ran out.
 bool AddPairNames(const char* value, ServerList* servers) {
   IOTrace(7, "LSGetServers", "all servers %s\n", value);
@@ -115,39 +107,47 @@ bool AddPairNames(const char* value, ServerList* servers) {
   char** names = ParseCommaList(value);
   if (names == nullptr) return false;
   bool ok = true;
-  for (char** name = names; ok && *name != nullptr; ++name) {
-    IOTrace(7, "LSGetServers", "read server %s\n", *name);
-    if (strlen(*name) > ls::kMaxServerName) {
-      IOLog("LS.LSValid", 799, 6, "Server name %s is invalid, length is > MAX=%d",
-            *name, ls::kMaxServerName);
-      continue;
-    }
-    ok = servers->Add(*name);
-  }
+  for (char** name = names; ok && *name != nullptr; ++name)
+    ok = AddName(*name, servers);
   DestroyCommaList(names);
   return ok;
 }
 
-// Walks the pairs after the maximum.  The limit is tested only between
-// pairs: one pair is taken whole, however many names it holds.
+// What one pair after the maximum does to the walk.
+enum class PairOutcome { kTaken, kSkipped, kLimitReached, kNoStorage };
+
+PairOutcome ReadServerPair(const char* keyword, const char* value,
+                           int maximum, ServerList* servers) {
+  if (servers->count() == maximum) {
+    IOLog(kLogComponent, 799, 8, "Nameserver limit %d has been reached at %s=%s.",
+          maximum, keyword, value);
+    return PairOutcome::kLimitReached;
+  }
+  IOTrace(7, "LSGetServers", "GetNextKeywordFmList ret %d\n", 0);
+  if (strcmp(keyword, "name_servers") != 0) {
+    IOLog(kLogComponent, 799, 6,
+          "Server keyword %s in entry %s=%s is invalid -- bad file format",
+          keyword, keyword, value);
+    return PairOutcome::kSkipped;
+  }
+  return AddPairNames(value, servers) ? PairOutcome::kTaken
+                                      : PairOutcome::kNoStorage;
+}
+
+// Walks the pairs after the maximum.  False when storage ran out.
 bool ReadServers(KeywordList* list, int maximum, ServerList* servers) {
   char keyword[ls::kKeywordSize];
   char value[ls::kTextSize];
-  int status;
-  while ((status = GetNextKeywordFmList(list, keyword, value)) == 0) {
-    if (servers->count() == maximum) {
-      IOLog("LS.LSValid", 799, 8, "Nameserver limit %d has been reached at %s=%s.",
-            maximum, keyword, value);
-      break;
+  while (GetNextKeywordFmList(list, keyword, value) == 0) {
+    switch (ReadServerPair(keyword, value, maximum, servers)) {
+      case PairOutcome::kTaken:
+      case PairOutcome::kSkipped:
+        break;
+      case PairOutcome::kLimitReached:
+        return true;
+      case PairOutcome::kNoStorage:
+        return false;
     }
-    IOTrace(7, "LSGetServers", "GetNextKeywordFmList ret %d\n", status);
-    if (strcmp(keyword, "name_servers") != 0) {
-      IOLog("LS.LSValid", 799, 6,
-            "Server keyword %s in entry %s=%s is invalid -- bad file format",
-            keyword, keyword, value);
-      continue;
-    }
-    if (!AddPairNames(value, servers)) return false;
   }
   return true;
 }
@@ -156,7 +156,7 @@ bool ReadServers(KeywordList* list, int maximum, ServerList* servers) {
 char* ReadRegistry(FILE* stream) {
   KeywordList* list = KeywordStreamToList(stream);
   if (list == nullptr) {
-    IOLog("LS.LSValid", 799, 7,
+    IOLog(kLogComponent, 799, 7,
           "failed to convert file information to keywordlist, file %s is not "
           "in sspi format",
           ls::kRegistryPath);
@@ -172,33 +172,56 @@ char* ReadRegistry(FILE* stream) {
   return result;
 }
 
-char* GetServers() {
+// How the registry file opened.
+enum class OpenOutcome { kOpened, kAbsent, kFailed };
+
+// Opens the registry as a stream; *stream is set only for kOpened.
+OpenOutcome OpenRegistry(FILE** stream) {
   const std::string path = platform::MapPath(ls::kRegistryPath);
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    if (errno == ENOENT) return ServersFromSystemObject();
+    if (errno == ENOENT) return OpenOutcome::kAbsent;
     IOTrace(7, "LSGetservers", "open returned errno %d\n", errno);
-    return nullptr;
+    return OpenOutcome::kFailed;
   }
-  FILE* stream = fdopen(fd, "r");
-  if (stream == nullptr) {
+  *stream = fdopen(fd, "r");
+  if (*stream == nullptr) {
     IOTrace(7, "LSGetservers", "fdopen returned NULL\n");
     close(fd);
-    return nullptr;
+    return OpenOutcome::kFailed;
   }
+  return OpenOutcome::kOpened;
+}
+
+// Reads the open registry under its lock and closes it.
+char* ReadLocked(FILE* stream) {
+  const int fd = fileno(stream);
+  char* result = nullptr;
   if (lock_KELDA(fd) != 0) {
     IOTrace(7, "LSGetservers", "failed to lock file\n");
-    fclose(stream);
-    return nullptr;
-  }
-  char* result = ReadRegistry(stream);
-  if (unlock_KELDA(fd) != 0) {
-    IOTrace(7, "LSGetservers", "unlock_KELDA failed\n");
-    free(result);
-    result = nullptr;
+  } else {
+    result = ReadRegistry(stream);
+    if (unlock_KELDA(fd) != 0) {
+      IOTrace(7, "LSGetservers", "unlock_KELDA failed\n");
+      free(result);
+      result = nullptr;
+    }
   }
   fclose(stream);  // closes fd as well
   return result;
+}
+
+char* GetServers() {
+  FILE* stream = nullptr;
+  switch (OpenRegistry(&stream)) {
+    case OpenOutcome::kOpened:
+      return ReadLocked(stream);
+    case OpenOutcome::kAbsent:
+      return ServersFromSystemObject();
+    case OpenOutcome::kFailed:
+      break;
+  }
+  return nullptr;
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 // The name-server registry: limits, names, format errors, the lock, and the
 // System object when there is no registry.
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,6 +13,20 @@
 #include "ls/ls_internal.h"
 #include "ls/ls_test_util.h"
 #include "platform/ot/ot.h"
+
+// A C library may reuse the storage of an environment entry that setenv
+// replaces; glibc happens not to.  This setenv scribbles over the entry
+// the test put in with putenv before replacing it, so that a pointer held
+// across setenv shows.
+static char g_entry[] = "OAM_DEVTAB=/opt/devtab";
+static bool g_scribble = false;
+
+extern "C" int setenv(const char* name, const char* value, int overwrite) noexcept {
+  using Setenv = int (*)(const char*, const char*, int);
+  static Setenv real = reinterpret_cast<Setenv>(dlsym(RTLD_NEXT, "setenv"));
+  if (g_scribble && getenv("OAM_DEVTAB") == g_entry + 11) memset(g_entry + 11, 'X', 11);
+  return real(name, value, overwrite);
+}
 
 namespace {
 
@@ -140,6 +156,18 @@ TEST_F(RegistryTest, WithoutRegistryAsksSystemObject) {
   EXPECT_EQ(getenv("OAM_DEVTAB"), nullptr);
   EXPECT_EQ(verify_node("gamma"), 1);
   EXPECT_EQ(verify_node("gam"), 0);
+  // The device table a remote query was started with reaches its command,
+  // although verifying the node set and restored the variable meanwhile.
+  ASSERT_EQ(putenv(g_entry), 0);
+  g_scribble = true;
+  ClearLog();
+  EXPECT_EQ(LSQueryattrs("beta:disk1"), nullptr);  // there is no RSClient
+  EXPECT_NE(g_entry[11], '/');  // the entry was scribbled over
+  EXPECT_EQ(LogLines("TRACE 7 LS.LSQueryattrs: LS.LSQueryattrs cmd: "
+                     "\"OAM_DEVTAB=/opt/devtab export OAM_DEVTAB;")
+                .size(),
+            1u);
+  unsetenv("OAM_DEVTAB");
 }
 
 TEST_F(RegistryTest, NoRegistryAndNoSystemObject) {

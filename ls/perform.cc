@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "ls/dev_table.h"
 #include "ls/frame.h"
 #include "platform/ot/ot.h"
 
@@ -74,7 +75,7 @@ KeywordList* PerformRemote(const NetTarget& target, const char* method,
 
 KeywordList* Perform(const char* netalias, const char* method,
                      KeywordList* parameters) {
-  const char* devtab = DevTablePathQuiet();
+  const std::string devtab = DevTablePathQuiet();
   NetTarget target;
   if (!SplitNetalias(kComponent, netalias, &target) || method == nullptr)
     return nullptr;
@@ -83,9 +84,11 @@ KeywordList* Perform(const char* netalias, const char* method,
             target.alias);
     IOTrace(7, kComponent, "DestroyKeywordList");
   }
+  if (!ValuesAllowed(kComponent, parameters, ValueRule::kQuoted))
+    return nullptr;
   if (IsLocalTarget(target))
     return OTLperform(target.alias, method, parameters);
-  return PerformRemote(target, method, parameters, devtab);
+  return PerformRemote(target, method, parameters, devtab.c_str());
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "ls/dev_table.h"
 #include "ls/frame.h"
 #include "platform/ot/ot.h"
 
@@ -45,7 +46,7 @@ int PutRemote(const NetTarget& target, KeywordList* attributes,
 }
 
 int Put(const char* netalias, KeywordList* attributes) {
-  const char* devtab = DevTablePathQuiet();
+  const std::string devtab = DevTablePathQuiet();
   if (attributes == nullptr) return -1;
   NetTarget target;
   if (!SplitNetalias(kComponent, netalias, &target)) return -1;
@@ -56,9 +57,10 @@ int Put(const char* netalias, KeywordList* attributes) {
             target.alias);
     IOTrace(7, kComponent, "DestroyKeywordList");
   }
+  if (!ValuesAllowed(kComponent, attributes, ValueRule::kQuoted)) return -1;
   if (IsLocalTarget(target)) return OTLput(target.alias, attributes);
   if (!VerifyServer(kComponent, target.node)) return -1;
-  return PutRemote(target, attributes, devtab);
+  return PutRemote(target, attributes, devtab.c_str());
 }
 
 }  // namespace

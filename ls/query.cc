@@ -1,17 +1,55 @@
-// The object queries: one attribute or method, all attributes or methods,
-// the whole object.
+// The object queries: one attribute or method (LSQueryattr, LSQuerymeth),
+// all attributes or methods (LSQueryattrs, LSQuerymeths), the whole object
+// (LSQueryobjs).
+//
+// Each runs the frame (ls/frame.h): on this node the object-tool library
+// answers and its result is returned unchanged; on a name server the
+// object-tool command runs there with its output in a file from
+// "/tmp/ZU_queryXXXXXX", which becomes the same kind of result.  The
+// single-pair queries take the output's first pair, the list queries the
+// whole stream, the object query sorts pairs into attributes and methods
+// (IsMethod), the pair "alias" naming the object.  A failed run is logged
+// under "LS.LSQuerylist"; everything else under the query's component.
+// LSQueryattr alone traces its split (OTtrace under "LSQuery"), and
+// LSQueryobjs which side answers.
 
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include <string>
+#include <utility>
+
+#include "ls/dev_table.h"
 #include "ls/frame.h"
 #include "platform/ot/ot.h"
 
 namespace ls {
 namespace {
 
+constexpr char kRunComponent[] = "LS.LSQuerylist";
+constexpr char kObjComponent[] = "LS.LSQueryobj";
+
 const char* Shown(const char* text) { return text != nullptr ? text : "(null)"; }
+
+void TraceNetalias(const char* netalias) {
+  OTtrace(7, "LSQuery", "netalias = %s", Shown(netalias));
+}
+
+// LSQueryattr's traces of its split; LSQuerymeth has none.
+void TraceSplitBefore(const char* netalias) { TraceNetalias(netalias); }
+void TraceSplitAfter(const char* component, const char* netalias,
+                     const NetTarget& target) {
+  TraceNetalias(netalias);
+  if (target.has_node) {
+    IOTrace(7, component, "DestroyKeywordList");
+    return;
+  }
+  TraceNetalias(netalias);
+  OTtrace(7, "LSQuery", "alias = %s", target.alias);
+}
+void NoTraceBefore(const char*) {}
+void NoTraceAfter(const char*, const char*, const NetTarget&) {}
 
 // LSQueryattr and LSQuerymeth.
 struct RecordQuery {
@@ -19,13 +57,17 @@ struct RecordQuery {
   const char* tool;
   const char* role;  // what the second word is, for a refusal
   AttributeRecord* (*local)(const char*, const char*);
-  bool traced;  // LSQueryattr traces its split with OTtrace
+  void (*trace_before)(const char* netalias);
+  void (*trace_after)(const char* component, const char* netalias,
+                      const NetTarget& target);
 };
 
 constexpr RecordQuery kAttr = {"LS.LSQueryattr", "OTgetattr -A %s -K %s",
-                               "attribute", OTLgetattr, true};
+                               "attribute",      OTLgetattr,
+                               TraceSplitBefore, TraceSplitAfter};
 constexpr RecordQuery kMeth = {"LS.LSQuerymeth", "OTgetmethod -A %s -K %s",
-                               "method", OTLgetmethod, false};
+                               "method",         OTLgetmethod,
+                               NoTraceBefore,    NoTraceAfter};
 
 // LSQueryattrs and LSQuerymeths.
 struct ListQuery {
@@ -38,8 +80,6 @@ constexpr ListQuery kAttrs = {"LS.LSQueryattrs", "OTgetattrs -A %s",
                               OTLgetattrs};
 constexpr ListQuery kMeths = {"LS.LSQuerymeths", "OTgetmethods -A %s",
                               OTLgetmethods};
-
-constexpr char kObjComponent[] = "LS.LSQueryobj";
 
 // Only the first pair of the output counts.
 AttributeRecord* ReadRecord(const char* component, FILE* output) {
@@ -61,38 +101,30 @@ AttributeRecord* ReadRecord(const char* component, FILE* output) {
 
 AttributeRecord* QueryRecord(const RecordQuery& q, const char* netalias,
                              const char* name) {
-  const char* devtab = DevTablePath();
-  if (q.traced) OTtrace(7, "LSQuery", "netalias = %s", Shown(netalias));
+  const std::string devtab = DevTablePath();
+  q.trace_before(netalias);
   NetTarget target;
   if (!SplitNetalias(q.component, netalias, &target)) return nullptr;
-  if (q.traced) {
-    OTtrace(7, "LSQuery", "netalias = %s", netalias);
-    if (target.has_node) {
-      IOTrace(7, q.component, "DestroyKeywordList");
-    } else {
-      OTtrace(7, "LSQuery", "netalias = %s", netalias);
-      OTtrace(7, "LSQuery", "alias = %s", target.alias);
-    }
-  }
+  q.trace_after(q.component, netalias, target);
   if (name == nullptr) return nullptr;
   if (IsLocalTarget(target)) return q.local(target.alias, name);
   const ShellWord words[] = {{"alias", target.alias, WordRule::kWord},
                              {q.role, name, WordRule::kWord}};
   TempFile file;
-  UniqueFile output = RunRemoteQuery(
-      {q.component, "LS.LSQuerylist", q.tool, words}, target, devtab, &file);
+  UniqueFile output = RunRemoteQuery({q.component, kRunComponent, q.tool, words},
+                                     target, devtab.c_str(), &file);
   return output != nullptr ? ReadRecord(q.component, output.get()) : nullptr;
 }
 
 KeywordList* QueryList(const ListQuery& q, const char* netalias) {
-  const char* devtab = DevTablePath();
+  const std::string devtab = DevTablePath();
   NetTarget target;
   if (!SplitNetalias(q.component, netalias, &target)) return nullptr;
   if (IsLocalTarget(target)) return q.local(target.alias);
   const ShellWord words[] = {{"alias", target.alias, WordRule::kWord}};
   TempFile file;
-  UniqueFile output = RunRemoteQuery(
-      {q.component, "LS.LSQuerylist", q.tool, words}, target, devtab, &file);
+  UniqueFile output = RunRemoteQuery({q.component, kRunComponent, q.tool, words},
+                                     target, devtab.c_str(), &file);
   if (output == nullptr) return nullptr;
   KeywordList* list = KeywordStreamToList(output.get());
   if (list == nullptr)
@@ -100,59 +132,83 @@ KeywordList* QueryList(const ListQuery& q, const char* netalias) {
   return list;
 }
 
-// Sorts one pair of OTgetobj's output into the attribute or method list,
-// creating the list on its first pair.
-bool FilePair(const char* keyword, const char* value, KeywordList** attributes,
-              KeywordList** methods) {
-  KeywordList** list = IsMethod(keyword, OT_KEYWORD_SIZE) == 1 ? methods : attributes;
+// The pairs of OTgetobj's output, sorted; each list is created when its
+// first pair arrives, and destroyed here unless handed on.
+struct ObjectPairs {
+  char name[kTextSize] = "";
+  KeywordList* attributes = nullptr;
+  KeywordList* methods = nullptr;
+  ~ObjectPairs() {
+    if (attributes != nullptr) DestroyKeywordList(attributes);
+    if (methods != nullptr) DestroyKeywordList(methods);
+  }
+};
+
+// How reading OTgetobj's output ended.
+enum class ObjectRead { kComplete, kInvalid, kNoStorage };
+
+// Files one pair: "alias" renames the object, IsMethod sorts the rest.
+// False when storage ran out.
+bool FilePair(const char* keyword, const char* value, ObjectPairs* pairs) {
+  if (strcmp(keyword, "alias") == 0) {
+    memcpy(pairs->name, value, strlen(value) + 1);  // the output names it
+    return true;
+  }
+  KeywordList** list = IsMethod(keyword, OT_KEYWORD_SIZE) == 1
+                           ? &pairs->methods
+                           : &pairs->attributes;
   if (*list == nullptr) *list = CreateKeywordList();
   return *list != nullptr && AddKeywordToList(*list, keyword, value) == 0;
 }
 
-ManagedObject* ReadObject(FILE* output, const char* alias) {
-  char name[kTextSize];
-  strncpy(name, alias, sizeof name - 1);
-  name[sizeof name - 1] = '\0';
-  KeywordList* attributes = nullptr;
-  KeywordList* methods = nullptr;
+ObjectRead ReadObjectPairs(FILE* output, ObjectPairs* pairs) {
   char keyword[kKeywordSize];
   char value[kTextSize];
   int status;
-  bool stored = true;
-  while (stored && (status = GetKeyword(output, keyword, value)) == 0) {
-    if (strcmp(keyword, "alias") == 0) {
-      memcpy(name, value, strlen(value) + 1);  // the output names the object
-    } else {
-      stored = FilePair(keyword, value, &attributes, &methods);
-    }
+  while ((status = GetKeyword(output, keyword, value)) == 0) {
+    if (!FilePair(keyword, value, pairs)) return ObjectRead::kNoStorage;
   }
-  if (stored && status == SSPI_E_END) {
-    if (attributes == nullptr && methods == nullptr) return nullptr;
-    return Create_object(name, attributes, methods);
+  return status == SSPI_E_END ? ObjectRead::kComplete : ObjectRead::kInvalid;
+}
+
+// An output of only "alias" pairs, or none, is no object, without a log.
+ManagedObject* ReadObject(FILE* output, const char* alias) {
+  ObjectPairs pairs;  // the alias came out of a net alias that fits
+  memcpy(pairs.name, alias, strnlen(alias, sizeof pairs.name - 1));
+  switch (ReadObjectPairs(output, &pairs)) {
+    case ObjectRead::kComplete:
+      break;
+    case ObjectRead::kInvalid:
+      IOLog(kObjComponent, 799, 5, "Output of %s invalid", "OTgetob");
+      return nullptr;
+    case ObjectRead::kNoStorage:
+      return nullptr;
   }
-  if (attributes != nullptr) DestroyKeywordList(attributes);
-  if (methods != nullptr) DestroyKeywordList(methods);
-  if (stored) IOLog(kObjComponent, 799, 5, "Output of %s invalid", "OTgetob");
-  return nullptr;
+  if (pairs.attributes == nullptr && pairs.methods == nullptr) return nullptr;
+  KeywordList* attributes = std::exchange(pairs.attributes, nullptr);
+  KeywordList* methods = std::exchange(pairs.methods, nullptr);
+  return Create_object(pairs.name, attributes, methods);  // takes both
+}
+
+ManagedObject* QueryLocalObject(const char* alias) {
+  OTtrace(7, "LSQuery", "LOCAL SYSTEM: alias  = %s", alias);
+  ManagedObject* object = OTLgetobj(alias);
+  OTtrace(7, "LSQuery", "              object = %lu",
+          static_cast<unsigned long>(reinterpret_cast<uintptr_t>(object)));
+  return object;
 }
 
 ManagedObject* QueryObject(const char* netalias) {
-  const char* devtab = DevTablePath();
+  const std::string devtab = DevTablePath();
   NetTarget target;
   if (!SplitNetalias(kObjComponent, netalias, &target)) return nullptr;
-  if (IsLocalTarget(target)) {
-    OTtrace(7, "LSQuery", "LOCAL SYSTEM: alias  = %s", target.alias);
-    ManagedObject* object = OTLgetobj(target.alias);
-    OTtrace(7, "LSQuery", "              object = %lu",
-            static_cast<unsigned long>(reinterpret_cast<uintptr_t>(object)));
-    return object;
-  }
+  if (IsLocalTarget(target)) return QueryLocalObject(target.alias);
   OTtrace(7, "LSQuery", "REMOTE SYSTEM: alias  = %s", target.alias);
   const ShellWord words[] = {{"alias", target.alias, WordRule::kWord}};
   TempFile file;
   UniqueFile output = RunRemoteQuery(
-      {kObjComponent, "LS.LSQuerylist", "OTgetobj -A %s", words}, target,
-      devtab, &file);
+      {kObjComponent, kRunComponent, "OTgetobj -A %s", words}, target,
+      devtab.c_str(), &file);
   return output != nullptr ? ReadObject(output.get(), target.alias) : nullptr;
 }
 

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "ls/dev_table.h"
 #include "ls/frame.h"
 #include "ls/word_reader.h"
 #include "platform/ot/ot.h"
@@ -38,7 +39,7 @@ char* ReadNext(FILE* output) {
 }
 
 char* QueryNext(const char* selector, const char* netalias) {
-  const char* devtab = DevTablePath();
+  const std::string devtab = DevTablePath();
   NetTarget target;
   if (!SplitNetalias(kComponent, netalias, &target) || selector == nullptr)
     return nullptr;
@@ -54,11 +55,11 @@ char* QueryNext(const char* selector, const char* netalias) {
                                {"previous alias", previous, WordRule::kWord}};
     output = RunRemoteQuery({kComponent, kComponent, "OTnextalias -C %s -P %s",
                              words},
-                            target, devtab, &file);
+                            target, devtab.c_str(), &file);
   } else {
     const ShellWord words[] = {{"selector", selector, WordRule::kWord}};
     output = RunRemoteQuery({kComponent, kComponent, "OTnextalias -C %s ", words},
-                            target, devtab, &file);
+                            target, devtab.c_str(), &file);
   }
   return output != nullptr ? ReadNext(output.get()) : nullptr;
 }

@@ -19,10 +19,6 @@ unsigned long Address(const void* p) {
 
 ServerList::~ServerList() { free(text_); }
 
-// The text's logical size follows the original (first name: its length + 1;
-// each later one: the current length + the name's length + 3), but the
-// storage grows geometrically so that a long registry is read in linear
-// time.
 bool ServerList::Grow(size_t needed) {
   if (needed <= capacity_) return true;
   size_t capacity = capacity_ < 64 ? 64 : capacity_;
@@ -34,43 +30,48 @@ bool ServerList::Grow(size_t needed) {
   return true;
 }
 
+bool ServerList::Reserve(size_t requested) {
+  if (Grow(requested)) return true;
+  IOTrace(7, kComponent, "realloc failed to allocate %zu bytes Servers was %s\n",
+          requested, text_ != nullptr ? text_ : "");
+  free(text_);
+  text_ = nullptr;
+  length_ = capacity_ = 0;
+  return false;
+}
+
+bool ServerList::AddFirst(const char* name, size_t n) {
+  IOTrace(7, kComponent, "first time malloc()\n");
+  if (!Reserve(n + 1)) return false;
+  IOTrace(7, kComponent, "copying server %s strlen %zu size %zu\n", name, n,
+          n + 1);
+  memcpy(text_, name, n + 1);
+  length_ = n;
+  return true;
+}
+
+bool ServerList::AddNext(const char* name, size_t n) {
+  const size_t requested = length_ + n + 3;
+  IOTrace(7, kComponent, "length of server w/comma  %zu\n", n + 1);
+  IOTrace(7, kComponent, "total size of list %zu\n", requested);
+  IOTrace(7, kComponent, "realloc(%s,%zu)\n", text_, requested);
+  if (!Reserve(requested)) return false;
+  IOTrace(7, kComponent, "realloc ok Server = %s strlen(Servers) %zu\n", text_,
+          length_);
+  IOTrace(7, kComponent, "comma, all_str ,%s length %zu\n", name, n + 1);
+  IOTrace(7, kComponent,
+          "appending all_str ,%s strlen %zu size %zu, Servers %s strlen(Servers) %zu\n",
+          name, n + 1, requested, text_, length_);
+  text_[length_] = ',';
+  memcpy(text_ + length_ + 1, name, n + 1);
+  length_ += n + 1;
+  return true;
+}
+
 bool ServerList::Add(const char* name) {
   const size_t n = strlen(name);
   IOTrace(7, kComponent, "length of server %zu\n", n);
-  if (text_ == nullptr) {
-    IOTrace(7, kComponent, "first time malloc()\n");
-    if (!Grow(n + 1)) {
-      IOTrace(7, kComponent, "realloc failed to allocate %zu bytes Servers was %s\n",
-              n + 1, "");
-      return false;
-    }
-    IOTrace(7, kComponent, "copying server %s strlen %zu size %zu\n", name, n,
-            n + 1);
-    memcpy(text_, name, n + 1);
-    length_ = n;
-  } else {
-    const size_t size = length_ + n + 3;
-    IOTrace(7, kComponent, "length of server w/comma  %zu\n", n + 1);
-    IOTrace(7, kComponent, "total size of list %zu\n", size);
-    IOTrace(7, kComponent, "realloc(%s,%zu)\n", text_, size);
-    if (!Grow(size)) {
-      IOTrace(7, kComponent, "realloc failed to allocate %zu bytes Servers was %s\n",
-              size, text_);
-      free(text_);
-      text_ = nullptr;
-      length_ = 0;
-      return false;
-    }
-    IOTrace(7, kComponent, "realloc ok Server = %s strlen(Servers) %zu\n", text_,
-            length_);
-    IOTrace(7, kComponent, "comma, all_str ,%s length %zu\n", name, n + 1);
-    IOTrace(7, kComponent,
-            "appending all_str ,%s strlen %zu size %zu, Servers %s strlen(Servers) %zu\n",
-            name, n + 1, size, text_, length_);
-    text_[length_] = ',';
-    memcpy(text_ + length_ + 1, name, n + 1);
-    length_ += n + 1;
-  }
+  if (!(text_ == nullptr ? AddFirst(name, n) : AddNext(name, n))) return false;
   ++count_;
   IOTrace(7, kComponent, "added %zu bytes\n", n);
   IOTrace(7, kComponent, "Servers after added %s 0x%lx\n", text_, Address(text_));

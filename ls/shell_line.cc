@@ -64,6 +64,26 @@ bool WordAllowed(const char* text, WordRule rule) {
   return true;
 }
 
+bool ValueAllowed(const char* value, ValueRule rule) {
+  if (value == nullptr) return false;
+  const char* refused = rule == ValueRule::kQuoted ? "\"\n" : "\n";
+  return strpbrk(value, refused) == nullptr;
+}
+
+bool ValuesAllowed(const char* component, KeywordList* list, ValueRule rule) {
+  if (list == nullptr || ValidKeywordList(list) != 0) return true;
+  for (const KeywordValueBlock* b = list->kwd_val_chain; b != nullptr;
+       b = b->next_block) {
+    if (!ValueAllowed(b->value_address, rule)) {
+      IOLog(component, 799, 3,
+            "value of %s refused: not allowed in a parameter file",
+            b->keyword_address);
+      return false;
+    }
+  }
+  return true;
+}
+
 void LogTooLong(const char* component, const char* role, size_t max_bytes) {
   IOLog(component, 799, 3, "%s refused: longer than %zu bytes", role,
         max_bytes);

@@ -135,6 +135,10 @@ TEST_F(LsFailureTest, ReadsEmptyAndMalformedOutput) {
       {"OTgetaliases", "", {"aliases", "Containment=beta"}, "NULL\n", {}},
       {"OTgetaliases", "disk1\ndisk2 ", {"aliases", "Containment=beta"},
        "beta:disk1\nbeta:disk2\n", {}},
+      // A word too long for its buffer is left out; the next still counts.
+      {"OTgetaliases", "d1 " + std::string(600, 'x') + " d2\n",
+       {"aliases", "Containment=beta"}, "beta:d1\nbeta:d2\n",
+       {"LOG LS.LSBrowse 799 3: alias refused: longer than 519 bytes"}},
   };
   for (const OutputCase& c : cases) {
     ClearLogs();
@@ -166,8 +170,9 @@ TEST_F(LsFailureTest, ParameterFilesCarryValuesUnchanged) {
             "beta:disk1\nbeta:disk2\n");
   EXPECT_EQ(Saved("beta", "OTgetaliases", "stdin"), "type=disk\ncolor=dark red\n");
 
-  const std::vector<std::string> odd = {"k=tab\there", "q=say \"hi\"; x", "e="};
-  const std::string quoted = "k=\"tab\there\"\nq=\"say \"hi\"; x\"\ne=\"\"\n";
+  // Texts a shell would read are harmless as values: they travel in files.
+  const std::vector<std::string> odd = {"k=tab\there", "q='hi'; $(x) `y`", "e="};
+  const std::string quoted = "k=\"tab\there\"\nq=\"'hi'; $(x) `y`\"\ne=\"\"\n";
   Fake("alpha", "OTput");
   std::vector<std::string> put = {"put", "beta:disk1"};
   put.insert(put.end(), odd.begin(), odd.end());

@@ -66,16 +66,5 @@ TEST_F(LsShellTest, DeviceTablesAreCheckedToo) {
   }
 }
 
-TEST_F(LsShellTest, ValuesTravelInFilesNotOnTheLine) {
-  // The same texts are harmless as values: the put runs and stores them.
-  Fake("alpha", "OTput");
-  const std::string value = "v;touch " + Marker() + " \"$(touch " + Marker() + ")\"";
-  e2e::RunResult r = Call("alpha", {"put", "beta:disk1", "note=" + value});
-  EXPECT_EQ(r.out, "result 0\n");
-  EXPECT_EQ(RsclientRuns(), 1);
-  EXPECT_FALSE(e2e::Exists(Marker()));
-  EXPECT_EQ(Saved("beta", "OTput", "stdin"), "note=\"" + value + "\"\n");
-}
-
 }  // namespace
 }  // namespace ls_e2e

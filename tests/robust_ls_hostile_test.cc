@@ -146,6 +146,43 @@ TEST_F(RobustLsHostileTest, ParametersAtAndPastTheirBuffers) {
   }
 }
 
+// A value its parameter file cannot carry as it stands (a double quote or
+// a newline between quotes, a newline in the browse's bare lines) would
+// give the far side pairs of the sender's making: refused alike here and
+// on a name server, before anything is written or run, with one entry.
+TEST_F(RobustLsHostileTest, ValuesAParameterFileCannotCarryAreRefused) {
+  const std::string pwn = "x\" do_pwn=\"touch " + Marker();
+  const std::string line = "x\ndo_pwn=touch " + Marker();
+  const struct {
+    std::string op, component, value;
+  } cases[] = {
+      {"put", "LS.LSPut", pwn},          {"put", "LS.LSPut", line},
+      {"perform", "RS.RSPerform", pwn},  {"perform", "RS.RSPerform", line},
+      {"aliases", "LS.LSBrowse", line},
+  };
+  for (const auto& c : cases) {
+    for (const std::string node : {"alpha", "beta"}) {
+      std::vector<std::string> args = {c.op, node + ":System"};
+      if (c.op == "perform") args.push_back("do_echo");
+      if (c.op == "aliases") args = {c.op, "Containment=" + node};
+      args.insert(args.end(), {"ok=1", "note=" + c.value});
+      const std::string tag = c.op + " " + node + " " + c.value;
+      e2e::RunResult r;
+      EXPECT_FALSE(Sent(args, &r)) << tag;
+      EXPECT_EQ(r.status, 1) << tag;
+      EXPECT_EQ(LogLines("alpha", "LOG "),
+                std::vector<std::string>{"LOG " + c.component +
+                                         " 799 3: value of note refused: not "
+                                         "allowed in a parameter file"})
+          << tag;
+      EXPECT_FALSE(e2e::Exists(Marker())) << tag;
+      const std::string stored =
+          e2e::ReadFile(Root(node) + "/var/sadm/ot/objects/System");
+      EXPECT_EQ(stored.find("ok="), std::string::npos) << tag;
+    }
+  }
+}
+
 TEST_F(RobustLsHostileTest, RemoteLineAtAndPastItsBuffer) {
   // The line for a short attribute name, from the trace, tells how long a
   // name makes the line exactly 4095 bytes, the most its buffer holds.

@@ -72,12 +72,14 @@ TEST_F(ApiTest, AttributesAndMethodsKeepToTheirKind) {
 
 // A method is a shell line run in the machine root with the alias, the
 // method and each parameter in the environment and the parameters as a
-// keyword stream on its standard input; its output is read as one.
+// keyword stream on its standard input; its output is read as one.  The
+// device table reaches it, the default one when OAM_DEVTAB is unset.
 TEST_F(ApiTest, PerformRunsTheMethodWithItsParameters) {
+  unsetenv("OAM_DEVTAB");
   Put("obj", {{"do_echo", "cat"},
               {"do_env",
                "echo alias=$OT_ALIAS method=$OT_METHOD "
-               "size=$OT_PARAM_size where=`pwd`"}});
+               "size=$OT_PARAM_size where=`pwd` devtab=$OAM_DEVTAB"}});
   ListPtr params(ListFromPairs({{"size", "12"}, {"label", "x y"}}));
   ListPtr echoed(OTLperform("obj", "do_echo", params.get()));
   ASSERT_TRUE(echoed) << OTLastError(nullptr);
@@ -87,7 +89,8 @@ TEST_F(ApiTest, PerformRunsTheMethodWithItsParameters) {
   EXPECT_EQ(Contents(env.get()), (Pairs{{"alias", "obj"},
                                         {"method", "do_env"},
                                         {"size", "12"},
-                                        {"where", machine_.path()}}));
+                                        {"where", machine_.path()},
+                                        {"devtab", "/etc/device.tab"}}));
   ListPtr none(OTLperform("obj", "do_echo", nullptr));
   ASSERT_TRUE(none);
   EXPECT_EQ(NumberOfKeywords(none.get()), 0);

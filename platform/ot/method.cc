@@ -16,6 +16,7 @@
 
 #include "platform/os/os.h"
 #include "platform/os/unique_fd.h"
+#include "platform/ot/api_util.h"
 #include "platform/ot/fs.h"
 
 extern char** environ;
@@ -57,6 +58,9 @@ std::vector<std::string> MethodEnvironment(const std::string& alias,
     if (eq != std::string::npos)
       env[entry.substr(0, eq)] = entry.substr(eq + 1);
   }
+  // The device table is always passed on: the default when the caller has
+  // none, as for a far command.
+  env.try_emplace("OAM_DEVTAB", DeviceTable());
   env["OT_ALIAS"] = alias;
   env["OT_METHOD"] = method;
   for (const Pair& p : params)

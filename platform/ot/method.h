@@ -5,7 +5,8 @@
 // command.  Performing the method runs
 //     /bin/sh -c <value>
 // in the machine root's top directory, with the caller's environment
-// (RUDED_ROOT and OAM_DEVTAB included) and:
+// (RUDED_ROOT and OAM_DEVTAB included; OAM_DEVTAB=/etc/device.tab when the
+// caller has it unset) and:
 //   OT_ALIAS, OT_METHOD   the object's alias and the method's name;
 //   OT_PARAM_<keyword>    each parameter whose keyword is a shell name
 //                         (letters, digits, "_", not beginning with a digit);
