@@ -14,9 +14,6 @@
 namespace scsi {
 namespace {
 
-constexpr char kHeader[] =
-    "# Vendor-specific areas of the cluster's host adapters:\n"
-    "# <machine> <bus>.<controller>.<scsi-bus> <20 bytes in hexadecimal>\n";
 
 bool SystemError(const std::string& context, std::string* message) {
   int saved = errno;
@@ -68,19 +65,25 @@ bool ParsePortText(std::string_view text, Port* port) {
   return true;
 }
 
-bool ParseStateLine(std::string_view raw, AreaMap* areas, std::string* err) {
+bool ValidFabricKey(std::string_view machine, std::string_view port) {
+  Port p;
+  return !machine.empty() && ParsePortText(port, &p);
+}
+
+bool ParseStateLine(std::string_view raw, AreaMap* areas,
+                    const AreaFileFormat& format, std::string* err) {
   std::vector<Word> words;
   if (!SplitWords(raw, &words, err)) return false;
   if (words.empty()) return true;
-  Port port;
   VendorArea area;
-  if (words.size() != 3 || !ParsePortText(words[1].text, &port) ||
+  if (words.size() != 3 || !format.valid_key(words[0].text, words[1].text) ||
       !ParseHexArea(words[2].text, &area)) {
-    *err = "expected <machine> <bus>.<controller>.<scsi-bus> <40 hex digits>";
+    *err = std::string("expected ") + format.syntax;
     return false;
   }
-  if (!areas->emplace(AreaKey(words[0].text, port), area).second) {
-    *err = "area of " + AreaKey(words[0].text, port) + " given twice";
+  std::string key = words[0].text + " " + words[1].text;
+  if (!areas->emplace(key, area).second) {
+    *err = "area of " + key + " given twice";
     return false;
   }
   return true;
@@ -88,11 +91,18 @@ bool ParseStateLine(std::string_view raw, AreaMap* areas, std::string* err) {
 
 }  // namespace
 
+const AreaFileFormat kFabricStateFormat = {
+    "# Vendor-specific areas of the cluster's host adapters:\n"
+    "# <machine> <bus>.<controller>.<scsi-bus> <20 bytes in hexadecimal>\n",
+    "<machine> <bus>.<controller>.<scsi-bus> <40 hex digits>",
+    ValidFabricKey};
+
 std::string AreaKey(std::string_view machine, const Port& port) {
   return std::string(machine) + " " + PortText(port);
 }
 
-bool ParseState(std::string_view text, AreaMap* areas, ParseError* error) {
+bool ParseState(std::string_view text, AreaMap* areas, ParseError* error,
+                const AreaFileFormat& format) {
   int number = 0;
   size_t pos = 0;
   while (pos < text.size()) {
@@ -100,7 +110,7 @@ bool ParseState(std::string_view text, AreaMap* areas, ParseError* error) {
     if (end == std::string_view::npos) end = text.size();
     ++number;
     std::string err;
-    if (!ParseStateLine(text.substr(pos, end - pos), areas, &err)) {
+    if (!ParseStateLine(text.substr(pos, end - pos), areas, format, &err)) {
       error->line = number;
       error->message = err;
       return false;
@@ -110,8 +120,8 @@ bool ParseState(std::string_view text, AreaMap* areas, ParseError* error) {
   return true;
 }
 
-std::string FormatState(const AreaMap& areas) {
-  std::string text = kHeader;
+std::string FormatState(const AreaMap& areas, const AreaFileFormat& format) {
+  std::string text = format.header;
   for (const auto& [key, area] : areas) {
     text += key;
     text += ' ';
@@ -125,7 +135,8 @@ std::string FormatState(const AreaMap& areas) {
   return text;
 }
 
-StateFile::StateFile(std::string path) : path_(std::move(path)) {}
+StateFile::StateFile(std::string path, const AreaFileFormat& format)
+    : path_(std::move(path)), format_(&format) {}
 
 bool StateFile::ReadLocked(AreaMap* areas, std::string* message) const {
   platform::UniqueFd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
@@ -134,7 +145,7 @@ bool StateFile::ReadLocked(AreaMap* areas, std::string* message) const {
   if (!fd.valid() || !platform::ReadAll(fd.get(), &text))
     return SystemError(path_, message);
   ParseError error;
-  if (!ParseState(text, areas, &error)) {
+  if (!ParseState(text, areas, &error, *format_)) {
     *message = path_ + ":" + std::to_string(error.line) + ": " + error.message;
     errno = EIO;
     return false;
@@ -147,7 +158,7 @@ bool StateFile::Replace(const AreaMap& areas, std::string* message) const {
   platform::UniqueFd fd(::mkostemp(temp.data(), O_CLOEXEC));
   if (!fd.valid()) return SystemError(temp, message);
   bool ok = ::fchmod(fd.get(), 0644) == 0 &&
-            platform::WriteAll(fd.get(), FormatState(areas)) &&
+            platform::WriteAll(fd.get(), FormatState(areas, *format_)) &&
             ::fsync(fd.get()) == 0;
   if (ok) {
     int fd_number = fd.Release();
