@@ -171,9 +171,8 @@ int LinuxService::Resolve(uint32_t dev, Handle* handle, int* fd) const {
     *fd = ::open(host.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     return *fd < 0 ? errno : 0;
   }
-  std::string device = sysfs_ + "/bus/scsi/devices/" +
-                       std::to_string(a.host) + ":" +
-                       std::to_string(a.channel) + ":" +
+  std::string device = sysfs_ + "/bus/scsi/devices/" + std::to_string(a.host) +
+                       ":" + std::to_string(a.channel) + ":" +
                        std::to_string(a.target) + ":" + std::to_string(a.lun);
   if (!Exists(device, &error)) return error == ENOENT ? ENODEV : error;
   std::vector<std::string> sg = Entries(device + "/scsi_generic", "sg", &error);
@@ -282,9 +281,10 @@ int LinuxService::Inquiry(int fd, unsigned char* buffer) {
   const Handle* h = Find(fd);
   if (h == nullptr) return Fail(EBADF);
   if (buffer == nullptr) return Fail(EFAULT);
-  const unsigned char cdb[6] = {kInquiryOpcode, 0, 0, 0,
+  const unsigned char cdb[6] = {kInquiryOpcode,         0, 0, 0,
                                 kStandardInquiryLength, 0};
-  if (h->adapter) return Answer(*h, cdb, buffer, kStandardInquiryLength, nullptr);
+  if (h->adapter)
+    return Answer(*h, cdb, buffer, kStandardInquiryLength, nullptr);
   return Send(fd, cdb, buffer, kStandardInquiryLength, nullptr);
 }
 
@@ -292,7 +292,7 @@ int LinuxService::ProcessorInquiry(int fd, unsigned char* buffer) {
   const Handle* h = Find(fd);
   if (h == nullptr) return Fail(EBADF);
   if (buffer == nullptr) return Fail(EFAULT);
-  const unsigned char cdb[6] = {kInquiryOpcode, 0, 0, 0,
+  const unsigned char cdb[6] = {kInquiryOpcode,          0, 0, 0,
                                 kProcessorInquiryLength, 0};
   if (h->adapter)
     return Answer(*h, cdb, buffer, kProcessorInquiryLength, nullptr);
@@ -306,8 +306,8 @@ int LinuxService::SetInitiatorInquiry(int fd, int length,
   if (h == nullptr) return Fail(EBADF);
   if (data == nullptr) return Fail(EFAULT);
   if (length != kVendorAreaLength) return Fail(EINVAL);
-  std::string key = h->adapter ? h->key
-                               : AdapterKey(h->address.host, h->address.channel);
+  std::string key =
+      h->adapter ? h->key : AdapterKey(h->address.host, h->address.channel);
   if (key.empty()) return Fail(EINVAL);
   // The file's directory (/var/lib/ruded) is made when missing.
   const std::string& file = adapters_.path();

@@ -164,7 +164,7 @@ int FabricService::ProcessorInquiry(int fd, unsigned char* buffer) {
 }
 
 int FabricService::SetInitiatorInquiry(int fd, int length,
-                                 const unsigned char* data) {
+                                       const unsigned char* data) {
   const Handle* h = Find(fd);
   if (h == nullptr) return Fail(EBADF);
   if (data == nullptr) return Fail(EFAULT);
@@ -199,7 +199,7 @@ uint32_t FabricService::InitiatorNode(int fd) {
 // Carries out one six-byte INQUIRY into data.  Returns 0, or the errno of
 // its failure with the sense to report in *sense.
 int FabricService::Execute(const Device& device, const ScsiCommand& cmd,
-                     Sense* sense) const {
+                           Sense* sense) const {
   if (device.faults.passthru) return EIO;
   if (cmd.cdb[0] != kInquiryOpcode) {
     *sense = {kIllegalRequest, kInvalidOpcode};

@@ -7,12 +7,13 @@
 // subsystem (linux_service.h).  A build for another system has no
 // hardware without a fabric.
 //
-// A FabricService is made for one machine root <cluster>/<machine>: the machine is
-// the root's last component, the fabric <cluster>/fabric, the state
-// <cluster>/fabric.state.  The fabric is read once, when the service is
-// made.  No root, or no fabric: there is no hardware and every Open fails
-// with ENXIO.  A fabric that cannot be read or parsed is reported once on
-// standard error ("<path>:<line>: <what>") and every Open fails with EIO.
+// A FabricService is made for one machine root <cluster>/<machine>: the
+// machine is the root's last component, the fabric <cluster>/fabric, the
+// state <cluster>/fabric.state.  The fabric is read once, when the service
+// is made.  No root, or no fabric: there is no hardware and every Open
+// fails with ENXIO (TheService() then picks the Linux backend instead).  A
+// fabric that cannot be read or parsed is reported once on standard error
+// ("<path>:<line>: <what>") and every Open fails with EIO.
 //
 // Open resolves a node's device number to a device and hands out a real
 // descriptor (a duplicate of the open fabric file) that the service maps to
@@ -28,10 +29,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/os/unique_fd.h"
 #include "platform/scsi/fabric.h"
 #include "platform/scsi/io.h"
 #include "platform/scsi/state.h"
-#include "platform/os/unique_fd.h"
 
 namespace scsi {
 
@@ -90,8 +91,7 @@ class FabricService : public Service {
   const Handle* Find(int fd) const;
   int Resolve(uint32_t dev, Handle* handle) const;
   bool AreaOf(const Device& adapter, VendorArea* area) const;
-  int Execute(const Device& device, const ScsiCommand& cmd,
-              Sense* sense) const;
+  int Execute(const Device& device, const ScsiCommand& cmd, Sense* sense) const;
 
   Hardware hardware_ = Hardware::kNone;
   std::string machine_;
@@ -106,7 +106,8 @@ class FabricService : public Service {
 Service& TheService();
 
 // Forgets TheService(), so that the next call reads RUDED_ROOT and the
-// fabric again and chooses anew.  For tests that switch machines within one process.
+// fabric again and chooses anew.  For tests that switch machines within one
+// process.
 void ResetServiceForTesting();
 
 }  // namespace scsi

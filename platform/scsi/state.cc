@@ -14,7 +14,6 @@
 namespace scsi {
 namespace {
 
-
 bool SystemError(const std::string& context, std::string* message) {
   int saved = errno;
   *message = context + ": " + strerror(saved);
@@ -94,8 +93,7 @@ bool ParseStateLine(std::string_view raw, AreaMap* areas,
 const AreaFileFormat kFabricStateFormat = {
     "# Vendor-specific areas of the cluster's host adapters:\n"
     "# <machine> <bus>.<controller>.<scsi-bus> <20 bytes in hexadecimal>\n",
-    "<machine> <bus>.<controller>.<scsi-bus> <40 hex digits>",
-    ValidFabricKey};
+    "<machine> <bus>.<controller>.<scsi-bus> <40 hex digits>", ValidFabricKey};
 
 std::string AreaKey(std::string_view machine, const Port& port) {
   return std::string(machine) + " " + PortText(port);
@@ -181,8 +179,7 @@ bool StateFile::Write(const std::string& key, const VendorArea& area,
                       std::string* message) const {
   ExclusiveLock lock;
   AreaMap areas;
-  if (!lock.Acquire(path_ + ".lock", message) ||
-      !ReadLocked(&areas, message))
+  if (!lock.Acquire(path_ + ".lock", message) || !ReadLocked(&areas, message))
     return false;
   areas[key] = area;
   return Replace(areas, message);
