@@ -6,6 +6,7 @@
 #include "platform/scsi/linux_service.h"
 
 #include <errno.h>
+#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -14,7 +15,6 @@
 
 #include <string>
 
-#include <gtest/gtest.h>
 #include "platform/os/os.h"
 #include "platform/scsi/fabric.h"
 #include "platform/scsi/inquiry_data.h"
@@ -82,9 +82,8 @@ class LinuxServiceTest : public testing::Test {
   int Open(LinuxService& s, int b, int c, int sb, int t, int* error) {
     std::string node = dir_.path() + "/node";
     unlink(node.c_str());
-    EXPECT_EQ(_xmknod(XMKNOD_VER, node.c_str(), S_IFCHR | 0400,
-                      Dev(b, c, sb, t)),
-              0)
+    EXPECT_EQ(
+        _xmknod(XMKNOD_VER, node.c_str(), S_IFCHR | 0400, Dev(b, c, sb, t)), 0)
         << strerror(errno);
     errno = 0;
     int fd = s.Open(node.c_str());
@@ -108,16 +107,16 @@ TEST_F(LinuxServiceTest, AddressesMapToHostsChannelsAndTargets) {
     int error;     // of the open; 0: it opens
     bool adapter;  // answered as the host adapter itself
   } cases[] = {
-      {0, 0, 0, 0, 0, false},      // 0:0:0:0, /dev/sg0
-      {0, 0, 0, 1, ENODEV, false}, // nothing at the target
-      {0, 0, 0, 2, ENOENT, false}, // no scsi_generic
-      {0, 0, 0, 3, ELOOP, false},  // /dev/sg5 fails to open
-      {0, 0, 0, 7, 0, true},       // hba_id 7: the adapter
-      {0, 0, 1, 0, ENXIO, false},  // host 0 shows no channel 1
-      {0, 1, 0, 0, ENXIO, false},  // no host 1
-      {1, 1, 1, 3, 0, false},      // host 9, channel 1: 9:1:3:0
-      {1, 1, 1, 7, 0, true},       // no hba_id: ID 7
-      {1, 1, 0, 0, ENODEV, false}, // channel 0 is on every host
+      {0, 0, 0, 0, 0, false},       // 0:0:0:0, /dev/sg0
+      {0, 0, 0, 1, ENODEV, false},  // nothing at the target
+      {0, 0, 0, 2, ENOENT, false},  // no scsi_generic
+      {0, 0, 0, 3, ELOOP, false},   // /dev/sg5 fails to open
+      {0, 0, 0, 7, 0, true},        // hba_id 7: the adapter
+      {0, 0, 1, 0, ENXIO, false},   // host 0 shows no channel 1
+      {0, 1, 0, 0, ENXIO, false},   // no host 1
+      {1, 1, 1, 3, 0, false},       // host 9, channel 1: 9:1:3:0
+      {1, 1, 1, 7, 0, true},        // no hba_id: ID 7
+      {1, 1, 0, 0, ENODEV, false},  // channel 0 is on every host
       {1, 1, 2, 0, ENXIO, false},
   };
   LinuxService s = Make();
