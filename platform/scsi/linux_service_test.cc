@@ -27,11 +27,10 @@ namespace {
 class FakeSysfs {
  public:
   explicit FakeSysfs(const std::string& root)
-      : sys_(root + "/sys"), dev_(root + "/dev") {
-    e2e::WriteFile(dev_ + "/.keep", "");
+      : sys_(root + "/sys"), dev_(root + "/dev") {}
+  LinuxService Service(const std::string& adapters) const {
+    return LinuxService(sys_, dev_, adapters);
   }
-  const std::string& sys() const { return sys_; }
-  const std::string& dev() const { return dev_; }
 
   // Host n hanging off the device at path below sys/devices; hba_id < 0:
   // a transport without one.
@@ -48,11 +47,18 @@ class FakeSysfs {
       Link(dir + "/spi_host/" + host, sys_ + "/class/spi_host/" + host);
     }
   }
-  // The device H:C:T:L with its generic node sg ("" for none).
-  void AddDevice(const std::string& hctl, const std::string& sg) {
+  // The device H:C:T:L with its generic node sg ("" for none), whose
+  // /dev entry is a file, or a link that does not resolve when dangling.
+  void AddDevice(const std::string& hctl, const std::string& sg,
+                 bool dangling = false) {
     std::string dir = sys_ + "/bus/scsi/devices/" + hctl;
     e2e::WriteFile(dir + "/type", "0\n");
-    if (!sg.empty()) e2e::WriteFile(dir + "/scsi_generic/" + sg + "/dev", "");
+    if (sg.empty()) return;
+    e2e::WriteFile(dir + "/scsi_generic/" + sg + "/dev", "");
+    if (dangling)
+      Link(sg, dev_ + "/" + sg);
+    else
+      e2e::WriteFile(dev_ + "/" + sg, "");
   }
   static void Link(const std::string& target, const std::string& at) {
     e2e::WriteFile(at, "");
@@ -69,13 +75,10 @@ class LinuxServiceTest : public testing::Test {
   LinuxServiceTest() : fake_(dir_.path()) {
     fake_.AddHost(0, "pci0000:00/0000:00:04.0", "sym53c8xx", 7);
     fake_.AddDevice("0:0:0:0", "sg0");
-    e2e::WriteFile(fake_.dev() + "/sg0", "");
-    fake_.AddDevice("0:0:2:0", "");     // no SCSI generic node
-    fake_.AddDevice("0:0:3:0", "sg5");  // its /dev/sg5 does not open
-    FakeSysfs::Link("sg5", fake_.dev() + "/sg5");
-    fake_.AddHost(9, "pci0000:00/0000:00:06.0/virtio2", "virtio_scsi", -1);
-    fake_.AddDevice("9:1:3:0", "sg1");
-    e2e::WriteFile(fake_.dev() + "/sg1", "");
+    fake_.AddDevice("0:0:2:0", "");
+    fake_.AddDevice("0:0:3:0", "sg5", true);
+    fake_.AddHost(10, "pci0000:00/0000:00:06.0/virtio2", "virtio_scsi", -1);
+    fake_.AddDevice("10:1:3:0", "sg1");
   }
 
   // Opens a node with the address; *error gets errno on failure.
@@ -91,17 +94,14 @@ class LinuxServiceTest : public testing::Test {
     return fd;
   }
 
-  LinuxService Make() {
-    return LinuxService(fake_.sys(), fake_.dev(), adapters_);
-  }
-
   e2e::ScopedTempDir dir_;
   FakeSysfs fake_;
   std::string adapters_ = dir_.path() + "/var/lib/ruded/adapters";
 };
 
 TEST_F(LinuxServiceTest, AddressesMapToHostsChannelsAndTargets) {
-  EXPECT_EQ(ToLinuxAddress(DecodeDev(Dev(7, 7, 3, 15))).host, 63);
+  LinuxAddress last = ToLinuxAddress(DecodeDev(Dev(7, 6, 3, 15)));
+  EXPECT_EQ(last.host * 1000 + last.channel * 100 + last.target, 62315);
   struct Case {
     int bus, controller, scsi_bus, target;
     int error;     // of the open; 0: it opens
@@ -114,12 +114,12 @@ TEST_F(LinuxServiceTest, AddressesMapToHostsChannelsAndTargets) {
       {0, 0, 0, 7, 0, true},        // hba_id 7: the adapter
       {0, 0, 1, 0, ENXIO, false},   // host 0 shows no channel 1
       {0, 1, 0, 0, ENXIO, false},   // no host 1
-      {1, 1, 1, 3, 0, false},       // host 9, channel 1: 9:1:3:0
-      {1, 1, 1, 7, 0, true},        // no hba_id: ID 7
-      {1, 1, 0, 0, ENODEV, false},  // channel 0 is on every host
-      {1, 1, 2, 0, ENXIO, false},
+      {1, 2, 1, 3, 0, false},       // host 10, channel 1: 10:1:3:0
+      {1, 2, 1, 7, 0, true},        // no hba_id: ID 7
+      {1, 2, 0, 0, ENODEV, false},  // channel 0 is on every host
+      {1, 2, 2, 0, ENXIO, false},
   };
-  LinuxService s = Make();
+  LinuxService s = fake_.Service(adapters_);
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.bus << "." << c.controller << "."
                                     << c.scsi_bus << " t" << c.target);
@@ -144,7 +144,7 @@ TEST_F(LinuxServiceTest, AddressesMapToHostsChannelsAndTargets) {
 // The adapter answers for itself; its area is kept by its device path, so
 // a stamp made through any node of the host survives host renumbering.
 TEST_F(LinuxServiceTest, AdapterAnswersItselfAndKeepsItsAreaByDevicePath) {
-  LinuxService s = Make();
+  LinuxService s = fake_.Service(adapters_);
   int error = 0;
   int adapter = Open(s, 0, 0, 0, 7, &error);
   ASSERT_GE(adapter, 0) << strerror(error);
@@ -177,38 +177,13 @@ TEST_F(LinuxServiceTest, AdapterAnswersItselfAndKeepsItsAreaByDevicePath) {
                 "0000000000000000000000\n");
 
   // The same adapter as host 4 after a reboot.
-  e2e::ScopedTempDir later;
-  FakeSysfs moved(later.path());
+  FakeSysfs moved(dir_.path() + "/later");
   moved.AddHost(4, "pci0000:00/0000:00:04.0", "sym53c8xx", 7);
-  LinuxService again(moved.sys(), moved.dev(), adapters_);
-  std::string node = later.path() + "/n";
-  ASSERT_EQ(_xmknod(XMKNOD_VER, node.c_str(), S_IFCHR | 0400, Dev(0, 4, 0, 7)),
-            0);
-  int fd = again.Open(node.c_str());
-  ASSERT_GE(fd, 0) << strerror(errno);
-  ASSERT_EQ(again.ProcessorInquiry(fd, data), 0);
+  LinuxService again = moved.Service(adapters_);
+  int fd = Open(again, 0, 4, 0, 7, &error);
+  ASSERT_EQ(again.ProcessorInquiry(fd, data), 0) << strerror(error);
   memcpy(area.data(), data + 36, area.size());
   EXPECT_EQ(DescribeArea(area), "c0:vmnode");
-}
-
-// Without a fabric the Linux backend serves, with sysfs under the machine
-// root: a root without sys/ has no SCSI hardware.
-TEST(LinuxBackendChoice, ServesWithoutAFabricUnderTheMachineRoot) {
-  e2e::ScopedMachineRoot root;
-  ResetServiceForTesting();
-  ASSERT_EQ(_xmknod(XMKNOD_VER, "/tmp/n", S_IFCHR | 0400, Dev(0, 0, 0, 7)), 0);
-  errno = 0;
-  EXPECT_EQ(IO_Open("/tmp/n", 0), -1);
-  EXPECT_EQ(errno, ENXIO);
-  ResetServiceForTesting();
-  FakeSysfs fake(root.path());
-  fake.AddHost(0, "pci0000:00/0000:00:04.0", "sym53c8xx", 7);
-  int fd = IO_Open("/tmp/n", 0);
-  ASSERT_GE(fd, 0) << strerror(errno);
-  unsigned char data[56];
-  EXPECT_EQ(IO_GetProcessorInquiry(fd, data), 0);
-  EXPECT_EQ(IO_Close(fd), 0);
-  ResetServiceForTesting();
 }
 
 }  // namespace
