@@ -243,7 +243,7 @@ int LinuxService::Send(int fd, const unsigned char* cdb, unsigned char* data,
   io.mx_sb_len = sizeof reply_sense;
   io.sbp = reply_sense;
   io.timeout = kCommandTimeoutMs;
-  if (::ioctl(fd, SG_IO, &io) < 0) return -1;
+  if (::ioctl(fd, SG_IO, &io) < 0) return Fail(EIO);  // the driver refused
   if (io.host_status != 0) return Fail(EIO);
   if (io.status == kCheckCondition) {
     if (sense != nullptr && io.sb_len_wr > 0) {
