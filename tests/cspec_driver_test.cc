@@ -185,6 +185,19 @@ TEST_F(CspecDriverTest, DeviceInfoIsEmptiedUnderItsLockOnlyWithR) {
   // A device_info that cannot be opened: robust_hostile_test.
 }
 
+// Without a fabric the Linux backend serves, from sysfs under the machine
+// root: a root without sys/ has no SCSI host, so nothing is found, marked
+// or kept.
+TEST_F(CspecDriverTest, NoFabricAndNoSysfsFindsNothingQuietly) {
+  e2e::RunResult r = run({"-i", "-r"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(e2e::ListDir(cspecials()), Names{});
+  EXPECT_EQ(e2e::ReadFile(at(kDeviceInfo)), "");
+  EXPECT_FALSE(e2e::Exists(at("/var/lib/ruded")));
+}
+
 TEST_F(CspecDriverTest, DeviceInfoLockedByAnotherProcessIsLeftAlone) {
   e2e::WriteFile(at(kDeviceInfo), "written by the other run\n");
   int fd = open(at(kDeviceInfo).c_str(), O_RDWR);

@@ -82,7 +82,7 @@ TEST(FaultsTest, EachFaultFailsOnlyItsCall) {
                          "\n disk 1 V P R serial=S " +
                          (c.on_adapter ? "" : c.option) + "\n";
     TestCluster cluster(fabric);
-    Service s(cluster.Root("m"));
+    FabricService s(cluster.Root("m"));
     std::string node = cluster.Node("n", Dev(0, 0, 0, c.on_adapter ? 7 : 1));
     std::vector<int> errors = RunCalls(s, node, c.on_adapter);
     for (int call = 0; call < kCallCount; ++call) {

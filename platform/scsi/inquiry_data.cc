@@ -14,18 +14,43 @@ void PutPadded(uint8_t* at, size_t width, const std::string& text) {
 }  // namespace
 
 Reply StandardInquiry(const Device& device, const VendorArea& area) {
+  if (device.kind == DeviceKind::kAdapter)
+    return AdapterInquiry("SIMSCSI", "HOST ADAPTER", "1.0", area);
   Reply r;
-  bool adapter = device.kind == DeviceKind::kAdapter;
-  r.length = adapter ? kProcessorInquiryLength : kStandardInquiryLength;
+  r.length = kStandardInquiryLength;
   r.bytes[0] = static_cast<uint8_t>(device.type & 0x1F);
   r.bytes[2] = 2;
   r.bytes[3] = 2;
   r.bytes[4] = static_cast<uint8_t>(r.length - 5);
-  PutPadded(&r.bytes[8], 8, adapter ? "SIMSCSI" : device.vendor);
-  PutPadded(&r.bytes[16], 16, adapter ? "HOST ADAPTER" : device.product);
-  PutPadded(&r.bytes[32], 4, adapter ? "1.0" : device.revision);
-  if (adapter) memcpy(&r.bytes[36], area.data(), area.size());
+  PutPadded(&r.bytes[8], 8, device.vendor);
+  PutPadded(&r.bytes[16], 16, device.product);
+  PutPadded(&r.bytes[32], 4, device.revision);
   return r;
+}
+
+Reply AdapterInquiry(const std::string& vendor, const std::string& product,
+                     const std::string& revision, const VendorArea& area) {
+  Reply r;
+  r.length = kProcessorInquiryLength;
+  r.bytes[0] = 3;
+  r.bytes[2] = 2;
+  r.bytes[3] = 2;
+  r.bytes[4] = static_cast<uint8_t>(r.length - 5);
+  PutPadded(&r.bytes[8], 8, vendor);
+  PutPadded(&r.bytes[16], 16, product);
+  PutPadded(&r.bytes[32], 4, revision);
+  memcpy(&r.bytes[36], area.data(), area.size());
+  return r;
+}
+
+void FillSense(unsigned char* sense, uint8_t key, uint8_t code,
+               uint8_t qualifier) {
+  memset(sense, 0, 18);
+  sense[0] = 0x70;
+  sense[2] = key;
+  sense[7] = 10;
+  sense[12] = code;
+  sense[13] = qualifier;
 }
 
 bool SerialPage(const Device& device, int page, Reply* reply) {

@@ -38,6 +38,17 @@ struct Reply {
 // Standard INQUIRY data of device; area fills bytes 36-55 of an adapter's.
 Reply StandardInquiry(const Device& device, const VendorArea& area);
 
+// The 56 bytes of a host adapter that names itself so: type 3, the fields
+// padded as above, area as bytes 36-55.
+Reply AdapterInquiry(const std::string& vendor, const std::string& product,
+                     const std::string& revision, const VendorArea& area);
+
+// Fixed-format sense data (18 bytes) into sense, as a driver leaves it
+// after a check condition: response code 70h, the sense key, the
+// additional sense code and its qualifier.
+void FillSense(unsigned char* sense, uint8_t key, uint8_t code,
+               uint8_t qualifier = 0);
+
 // The page 80h or E0h of device.  Returns false, leaving *reply alone, for
 // any other page.
 bool SerialPage(const Device& device, int page, Reply* reply);

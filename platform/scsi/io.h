@@ -1,9 +1,11 @@
 // The SCSI I/O service stand-in: the calls of the old platform's SCSI I/O
-// library, served from a simulated shared-bus fabric.
+// library, served from a simulated shared-bus fabric or, without one, on
+// Linux from the kernel's SCSI subsystem (linux_service.h).
 //
 // A machine whose root is <cluster>/<machine> finds its hardware described
 // in <cluster>/fabric and the vendor-specific areas written so far in
-// <cluster>/fabric.state.  Without a fabric there is no SCSI hardware.
+// <cluster>/fabric.state.  What follows describes the fabric; service.h
+// says which backend serves.
 // Every call returns a negative number on failure with errno set.
 //
 // The fabric is read once per process, on the first call.  A fabric that

@@ -14,6 +14,9 @@
 #include "platform/scsi/fabric_parser.h"
 #include "platform/scsi/inquiry_data.h"
 #include "platform/scsi/io.h"
+#ifdef __linux__
+#include "platform/scsi/linux_service.h"
+#endif
 
 namespace scsi {
 namespace {
@@ -29,17 +32,6 @@ constexpr uint8_t kInternalTargetFailure = 0x44, kInvalidOpcode = 0x20,
 int Fail(int error) {
   errno = error;
   return -1;
-}
-
-// Fixed-format sense data (18 bytes) into the request's sense buffer, as a
-// driver leaves it after a check condition.
-void SetSense(const ScsiRequest& request, uint8_t key, uint8_t code) {
-  if (request.sense == nullptr) return;
-  memset(request.sense, 0, 18);
-  request.sense[0] = 0x70;
-  request.sense[2] = key;
-  request.sense[7] = 10;
-  request.sense[12] = code;
 }
 
 // Splits a machine root into the machine's name and the fabric's and the
@@ -64,7 +56,7 @@ bool LocateMachine(const std::string& root, std::string* machine,
 
 }  // namespace
 
-Service::Service(const std::string& root) : state_("") {
+FabricService::FabricService(const std::string& root) : state_("") {
   std::string cluster;
   if (root.empty() || !LocateMachine(root, &machine_, &cluster)) return;
   state_ = StateFile(cluster + "/fabric.state");
@@ -83,7 +75,7 @@ Service::Service(const std::string& root) : state_("") {
   }
 }
 
-const Service::Handle* Service::Find(int fd) const {
+const FabricService::Handle* FabricService::Find(int fd) const {
   if (fd < 0 || static_cast<size_t>(fd) >= handles_.size() ||
       handles_[fd].device == nullptr)
     return nullptr;
@@ -91,7 +83,7 @@ const Service::Handle* Service::Find(int fd) const {
 }
 
 // Returns 0 and fills *handle, or the errno of the failed open.
-int Service::Resolve(uint32_t dev, Handle* handle) const {
+int FabricService::Resolve(uint32_t dev, Handle* handle) const {
   if (hardware_ == Hardware::kNone) return ENXIO;
   if (hardware_ == Hardware::kBad) return EIO;
   DevFields f = DecodeDev(dev);
@@ -108,7 +100,7 @@ int Service::Resolve(uint32_t dev, Handle* handle) const {
   return 0;
 }
 
-int Service::Open(const char* path) {
+int FabricService::Open(const char* path) {
   if (path == nullptr) return Fail(EFAULT);
   struct stat st;
   if (_xstat(XSTAT_VER, path, &st) != 0) return -1;
@@ -125,13 +117,13 @@ int Service::Open(const char* path) {
   return fd.Release();
 }
 
-int Service::Close(int fd) {
+int FabricService::Close(int fd) {
   if (Find(fd) == nullptr) return Fail(EBADF);
   handles_[fd] = Handle();
   return ::close(fd);
 }
 
-int Service::Inquiry(int fd, unsigned char* buffer) {
+int FabricService::Inquiry(int fd, unsigned char* buffer) {
   const Handle* h = Find(fd);
   if (h == nullptr) return Fail(EBADF);
   if (buffer == nullptr) return Fail(EFAULT);
@@ -141,7 +133,7 @@ int Service::Inquiry(int fd, unsigned char* buffer) {
   return 0;
 }
 
-bool Service::AreaOf(const Device& adapter, VendorArea* area) const {
+bool FabricService::AreaOf(const Device& adapter, VendorArea* area) const {
   AreaMap areas;
   std::string message;
   if (!state_.Read(&areas, &message)) {
@@ -156,7 +148,7 @@ bool Service::AreaOf(const Device& adapter, VendorArea* area) const {
   return true;
 }
 
-int Service::ProcessorInquiry(int fd, unsigned char* buffer) {
+int FabricService::ProcessorInquiry(int fd, unsigned char* buffer) {
   const Handle* h = Find(fd);
   if (h == nullptr) return Fail(EBADF);
   if (buffer == nullptr) return Fail(EFAULT);
@@ -171,8 +163,8 @@ int Service::ProcessorInquiry(int fd, unsigned char* buffer) {
   return 0;
 }
 
-int Service::SetInitiatorInquiry(int fd, int length,
-                                 const unsigned char* data) {
+int FabricService::SetInitiatorInquiry(int fd, int length,
+                                       const unsigned char* data) {
   const Handle* h = Find(fd);
   if (h == nullptr) return Fail(EBADF);
   if (data == nullptr) return Fail(EFAULT);
@@ -189,7 +181,7 @@ int Service::SetInitiatorInquiry(int fd, int length,
   return 0;
 }
 
-uint32_t Service::InitiatorNode(int fd) {
+uint32_t FabricService::InitiatorNode(int fd) {
   const Handle* h = Find(fd);
   if (h == nullptr) {
     errno = EBADF;
@@ -206,8 +198,8 @@ uint32_t Service::InitiatorNode(int fd) {
 
 // Carries out one six-byte INQUIRY into data.  Returns 0, or the errno of
 // its failure with the sense to report in *sense.
-int Service::Execute(const Device& device, const ScsiCommand& cmd,
-                     Sense* sense) const {
+int FabricService::Execute(const Device& device, const ScsiCommand& cmd,
+                           Sense* sense) const {
   if (device.faults.passthru) return EIO;
   if (cmd.cdb[0] != kInquiryOpcode) {
     *sense = {kIllegalRequest, kInvalidOpcode};
@@ -239,7 +231,7 @@ int Service::Execute(const Device& device, const ScsiCommand& cmd,
   return 0;
 }
 
-int Service::PassThrough(int fd, int request, void* request_block) {
+int FabricService::PassThrough(int fd, int request, void* request_block) {
   if (request != libio_magic) return Fail(EINVAL);
   if (request_block == nullptr) return Fail(EFAULT);
   const ScsiRequest& req = *static_cast<const ScsiRequest*>(request_block);
@@ -252,7 +244,8 @@ int Service::PassThrough(int fd, int request, void* request_block) {
   Sense sense{kHardwareError, kInternalTargetFailure};
   int error = Execute(*h->device, cmd, &sense);
   if (error == 0) return 0;
-  if (error == EIO) SetSense(req, sense.key, sense.code);
+  if (error == EIO && req.sense != nullptr)
+    FillSense(req.sense, sense.key, sense.code);
   return Fail(error);
 }
 
@@ -261,7 +254,15 @@ std::unique_ptr<Service> g_service;
 }  // namespace
 
 Service& TheService() {
-  if (!g_service) g_service = std::make_unique<Service>(platform::MachineRoot());
+  if (g_service) return *g_service;
+  auto fabric = std::make_unique<FabricService>(platform::MachineRoot());
+#ifdef __linux__
+  if (!fabric->has_fabric()) {
+    g_service = MakeLinuxService();
+    return *g_service;
+  }
+#endif
+  g_service = std::move(fabric);
   return *g_service;
 }
 

@@ -1,12 +1,19 @@
-// The SCSI I/O service of one simulated machine: the C calls of io.h
-// served from the cluster's fabric and state.
+// The SCSI I/O service behind the C calls of io.h, and its simulated
+// backend: a machine of a cluster served from the cluster's fabric and state.
 //
-// A Service is made for one machine root <cluster>/<machine>: the machine is
-// the root's last component, the fabric <cluster>/fabric, the state
-// <cluster>/fabric.state.  The fabric is read once, when the service is
-// made.  No root, or no fabric: there is no hardware and every Open fails
-// with ENXIO.  A fabric that cannot be read or parsed is reported once on
-// standard error ("<path>:<line>: <what>") and every Open fails with EIO.
+// TheService() picks the backend, once per process: the simulated fabric
+// when the machine root lies in a cluster that has one
+// ($RUDED_ROOT/../fabric exists), otherwise on Linux the kernel's SCSI
+// subsystem (linux_service.h).  A build for another system has no
+// hardware without a fabric.
+//
+// A FabricService is made for one machine root <cluster>/<machine>: the
+// machine is the root's last component, the fabric <cluster>/fabric, the
+// state <cluster>/fabric.state.  The fabric is read once, when the service
+// is made.  No root, or no fabric: there is no hardware and every Open
+// fails with ENXIO (TheService() then picks the Linux backend instead).  A
+// fabric that cannot be read or parsed is reported once on standard error
+// ("<path>:<line>: <what>") and every Open fails with EIO.
 //
 // Open resolves a node's device number to a device and hands out a real
 // descriptor (a duplicate of the open fabric file) that the service maps to
@@ -22,30 +29,48 @@
 #include <string>
 #include <vector>
 
+#include "platform/os/unique_fd.h"
 #include "platform/scsi/fabric.h"
 #include "platform/scsi/io.h"
 #include "platform/scsi/state.h"
-#include "platform/os/unique_fd.h"
 
 namespace scsi {
 
+// One backend: the calls of io.h, with their results and errors.
 class Service {
  public:
+  virtual ~Service() = default;
+
+  virtual int Open(const char* path) = 0;
+  virtual int Close(int fd) = 0;
+  virtual int Inquiry(int fd, unsigned char* buffer) = 0;
+  virtual int ProcessorInquiry(int fd, unsigned char* buffer) = 0;
+  virtual int SetInitiatorInquiry(int fd, int length,
+                                  const unsigned char* data) = 0;
+  virtual uint32_t InitiatorNode(int fd) = 0;
+  // REQUIRES: request_block is null or points to a ScsiRequest.
+  virtual int PassThrough(int fd, int request, void* request_block) = 0;
+};
+
+class FabricService : public Service {
+ public:
   // root: the machine root without a trailing slash; "" for none.
-  explicit Service(const std::string& root);
-  Service(const Service&) = delete;
-  Service& operator=(const Service&) = delete;
+  explicit FabricService(const std::string& root);
+  FabricService(const FabricService&) = delete;
+  FabricService& operator=(const FabricService&) = delete;
 
   const std::string& machine() const { return machine_; }
+  // Whether the root lies in a cluster with a fabric file (good or bad).
+  bool has_fabric() const { return hardware_ != Hardware::kNone; }
 
-  int Open(const char* path);
-  int Close(int fd);
-  int Inquiry(int fd, unsigned char* buffer);
-  int ProcessorInquiry(int fd, unsigned char* buffer);
-  int SetInitiatorInquiry(int fd, int length, const unsigned char* data);
-  uint32_t InitiatorNode(int fd);
-  // REQUIRES: request_block is null or points to a ScsiRequest.
-  int PassThrough(int fd, int request, void* request_block);
+  int Open(const char* path) override;
+  int Close(int fd) override;
+  int Inquiry(int fd, unsigned char* buffer) override;
+  int ProcessorInquiry(int fd, unsigned char* buffer) override;
+  int SetInitiatorInquiry(int fd, int length,
+                          const unsigned char* data) override;
+  uint32_t InitiatorNode(int fd) override;
+  int PassThrough(int fd, int request, void* request_block) override;
 
  private:
   enum class Hardware { kNone, kBad, kPresent };
@@ -66,8 +91,7 @@ class Service {
   const Handle* Find(int fd) const;
   int Resolve(uint32_t dev, Handle* handle) const;
   bool AreaOf(const Device& adapter, VendorArea* area) const;
-  int Execute(const Device& device, const ScsiCommand& cmd,
-              Sense* sense) const;
+  int Execute(const Device& device, const ScsiCommand& cmd, Sense* sense) const;
 
   Hardware hardware_ = Hardware::kNone;
   std::string machine_;
@@ -77,11 +101,13 @@ class Service {
   std::vector<Handle> handles_;  // by descriptor
 };
 
-// The service of the machine named by RUDED_ROOT, made on first use.
+// The service of the machine named by RUDED_ROOT, made on first use: the
+// one place that chooses the backend.
 Service& TheService();
 
 // Forgets TheService(), so that the next call reads RUDED_ROOT and the
-// fabric again.  For tests that switch machines within one process.
+// fabric again and chooses anew.  For tests that switch machines within one
+// process.
 void ResetServiceForTesting();
 
 }  // namespace scsi

@@ -51,7 +51,7 @@ class ServiceTest : public testing::Test {
   }
 
   TestCluster cluster_{kFabric};
-  Service a_{cluster_.Root("nodeA")}, b_{cluster_.Root("nodeB")};
+  FabricService a_{cluster_.Root("nodeA")}, b_{cluster_.Root("nodeB")};
   int nodes_ = 0;
 };
 
@@ -92,14 +92,14 @@ TEST_F(ServiceTest, OpenResolvesTheNodesAddress) {
 
 TEST_F(ServiceTest, NoGoodFabricMeansNoHardware) {
   int error = 0;
-  Service none("");
+  FabricService none("");
   EXPECT_EQ(Open(none, Dev(0, 0, 0, 3), &error), -1);
   EXPECT_EQ(error, ENXIO);
 
   // A bad fabric is reported once, naming its file and line.
   e2e::WriteFile(cluster_.dir() + "/fabric", "bus a\n  adapter nodeA 0 0 0 99\n");
   testing::internal::CaptureStderr();
-  Service bad(cluster_.Root("nodeA"));
+  FabricService bad(cluster_.Root("nodeA"));
   for (int target : {3, 7}) {
     EXPECT_EQ(Open(bad, Dev(0, 0, 0, target), &error), -1);
     EXPECT_EQ(error, EIO);
@@ -110,7 +110,7 @@ TEST_F(ServiceTest, NoGoodFabricMeansNoHardware) {
                 "to 15\n");
 
   unlink((cluster_.dir() + "/fabric").c_str());
-  Service bare(cluster_.Root("nodeA"));
+  FabricService bare(cluster_.Root("nodeA"));
   EXPECT_EQ(Open(bare, Dev(0, 0, 0, 3), &error), -1);
   EXPECT_EQ(error, ENXIO);
 }
@@ -130,7 +130,7 @@ TEST_F(ServiceTest, StampGoesToTheLocalAdapterAndIsSharedAndKept) {
   VendorArea other = MakeArea({0, 1, 0}, "renamed");
   ASSERT_EQ(b_.SetInitiatorInquiry(Open(b_, Dev(0, 1, 0, 3)), 20, other.data()),
             0);
-  Service later(cluster_.Root("nodeA"));
+  FabricService later(cluster_.Root("nodeA"));
   EXPECT_EQ(Area(later, Open(later, Dev(0, 0, 0, 6))), "c10:renamed");
   EXPECT_EQ(Area(later, Open(later, Dev(0, 0, 0, 7))), "c0:nodeA");
   EXPECT_EQ(Area(later, Open(later, Dev(0, 0, 0, 3))), "(failed)")

@@ -14,10 +14,6 @@
 namespace scsi {
 namespace {
 
-constexpr char kHeader[] =
-    "# Vendor-specific areas of the cluster's host adapters:\n"
-    "# <machine> <bus>.<controller>.<scsi-bus> <20 bytes in hexadecimal>\n";
-
 bool SystemError(const std::string& context, std::string* message) {
   int saved = errno;
   *message = context + ": " + strerror(saved);
@@ -68,19 +64,25 @@ bool ParsePortText(std::string_view text, Port* port) {
   return true;
 }
 
-bool ParseStateLine(std::string_view raw, AreaMap* areas, std::string* err) {
+bool ValidFabricKey(std::string_view machine, std::string_view port) {
+  Port p;
+  return !machine.empty() && ParsePortText(port, &p);
+}
+
+bool ParseStateLine(std::string_view raw, AreaMap* areas,
+                    const AreaFileFormat& format, std::string* err) {
   std::vector<Word> words;
   if (!SplitWords(raw, &words, err)) return false;
   if (words.empty()) return true;
-  Port port;
   VendorArea area;
-  if (words.size() != 3 || !ParsePortText(words[1].text, &port) ||
+  if (words.size() != 3 || !format.valid_key(words[0].text, words[1].text) ||
       !ParseHexArea(words[2].text, &area)) {
-    *err = "expected <machine> <bus>.<controller>.<scsi-bus> <40 hex digits>";
+    *err = std::string("expected ") + format.syntax;
     return false;
   }
-  if (!areas->emplace(AreaKey(words[0].text, port), area).second) {
-    *err = "area of " + AreaKey(words[0].text, port) + " given twice";
+  std::string key = words[0].text + " " + words[1].text;
+  if (!areas->emplace(key, area).second) {
+    *err = "area of " + key + " given twice";
     return false;
   }
   return true;
@@ -88,11 +90,17 @@ bool ParseStateLine(std::string_view raw, AreaMap* areas, std::string* err) {
 
 }  // namespace
 
+const AreaFileFormat kFabricStateFormat = {
+    "# Vendor-specific areas of the cluster's host adapters:\n"
+    "# <machine> <bus>.<controller>.<scsi-bus> <20 bytes in hexadecimal>\n",
+    "<machine> <bus>.<controller>.<scsi-bus> <40 hex digits>", ValidFabricKey};
+
 std::string AreaKey(std::string_view machine, const Port& port) {
   return std::string(machine) + " " + PortText(port);
 }
 
-bool ParseState(std::string_view text, AreaMap* areas, ParseError* error) {
+bool ParseState(std::string_view text, AreaMap* areas, ParseError* error,
+                const AreaFileFormat& format) {
   int number = 0;
   size_t pos = 0;
   while (pos < text.size()) {
@@ -100,7 +108,7 @@ bool ParseState(std::string_view text, AreaMap* areas, ParseError* error) {
     if (end == std::string_view::npos) end = text.size();
     ++number;
     std::string err;
-    if (!ParseStateLine(text.substr(pos, end - pos), areas, &err)) {
+    if (!ParseStateLine(text.substr(pos, end - pos), areas, format, &err)) {
       error->line = number;
       error->message = err;
       return false;
@@ -110,8 +118,8 @@ bool ParseState(std::string_view text, AreaMap* areas, ParseError* error) {
   return true;
 }
 
-std::string FormatState(const AreaMap& areas) {
-  std::string text = kHeader;
+std::string FormatState(const AreaMap& areas, const AreaFileFormat& format) {
+  std::string text = format.header;
   for (const auto& [key, area] : areas) {
     text += key;
     text += ' ';
@@ -125,7 +133,8 @@ std::string FormatState(const AreaMap& areas) {
   return text;
 }
 
-StateFile::StateFile(std::string path) : path_(std::move(path)) {}
+StateFile::StateFile(std::string path, const AreaFileFormat& format)
+    : path_(std::move(path)), format_(&format) {}
 
 bool StateFile::ReadLocked(AreaMap* areas, std::string* message) const {
   platform::UniqueFd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
@@ -134,7 +143,7 @@ bool StateFile::ReadLocked(AreaMap* areas, std::string* message) const {
   if (!fd.valid() || !platform::ReadAll(fd.get(), &text))
     return SystemError(path_, message);
   ParseError error;
-  if (!ParseState(text, areas, &error)) {
+  if (!ParseState(text, areas, &error, *format_)) {
     *message = path_ + ":" + std::to_string(error.line) + ": " + error.message;
     errno = EIO;
     return false;
@@ -145,7 +154,7 @@ bool StateFile::ReadLocked(AreaMap* areas, std::string* message) const {
 bool StateFile::Replace(const AreaMap& areas, std::string* message) const {
   // What allocates comes before the temporary exists or after it is gone:
   // storage running out must not leave it behind.
-  const std::string text = FormatState(areas);
+  const std::string text = FormatState(areas, *format_);
   std::string temp = path_ + ".XXXXXX";
   platform::UniqueFd fd(::mkostemp(temp.data(), O_CLOEXEC));
   if (!fd.valid()) return SystemError(temp, message);
@@ -171,8 +180,7 @@ bool StateFile::Write(const std::string& key, const VendorArea& area,
                       std::string* message) const {
   ExclusiveLock lock;
   AreaMap areas;
-  if (!lock.Acquire(path_ + ".lock", message) ||
-      !ReadLocked(&areas, message))
+  if (!lock.Acquire(path_ + ".lock", message) || !ReadLocked(&areas, message))
     return false;
   areas[key] = area;
   return Replace(areas, message);

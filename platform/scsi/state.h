@@ -29,22 +29,38 @@
 
 namespace scsi {
 
-// Areas by key "<machine> <bus>.<controller>.<scsi-bus>".
+// Areas by key: the two words before the area, joined by one blank
+// ("<machine> <bus>.<controller>.<scsi-bus>" in fabric.state).
 using AreaMap = std::map<std::string, VendorArea>;
+
+// What sets one file of areas apart from another: its header comment and
+// the two words that name an area.  The same reader, writer, lock and
+// atomic replacement serve them all.
+struct AreaFileFormat {
+  const char* header;  // comment lines, each ending in a newline
+  const char* syntax;  // the line as a message shows it
+  bool (*valid_key)(std::string_view first, std::string_view second);
+};
+
+// fabric.state: "<machine> <bus>.<controller>.<scsi-bus> <area>".
+extern const AreaFileFormat kFabricStateFormat;
 
 std::string AreaKey(std::string_view machine, const Port& port);
 
-// Parses the text of a state file.  Returns false with *error on the first
+// Parses the text of an area file.  Returns false with *error on the first
 // bad or repeated line.
-bool ParseState(std::string_view text, AreaMap* areas, ParseError* error);
+bool ParseState(std::string_view text, AreaMap* areas, ParseError* error,
+                const AreaFileFormat& format = kFabricStateFormat);
 
-// The text of a state file holding areas.
-std::string FormatState(const AreaMap& areas);
+// The text of an area file holding areas.
+std::string FormatState(const AreaMap& areas,
+                        const AreaFileFormat& format = kFabricStateFormat);
 
 class StateFile {
  public:
   // path: the state file; the lock file is path + ".lock".
-  explicit StateFile(std::string path);
+  explicit StateFile(std::string path,
+                     const AreaFileFormat& format = kFabricStateFormat);
 
   const std::string& path() const { return path_; }
 
@@ -66,6 +82,7 @@ class StateFile {
   bool Replace(const AreaMap& areas, std::string* message) const;
 
   std::string path_;
+  const AreaFileFormat* format_;
 };
 
 }  // namespace scsi
