@@ -28,11 +28,13 @@
  *   method name, selector) may hold only letters, digits and ". _ - , : /
  *   @ % + =" (a node name only letters, digits and ". _ -"); anything else
  *   fails the call before anything runs.  Values travel in files.
- * - A value its parameter file cannot carry as it stands (a double quote or
- *   a newline for LSPut and RSPerform, a newline for LSgetaliases with
- *   "Containment") fails the call, on this node as on another, before any
- *   file is written or anything runs, with one log entry naming the
- *   value's keyword.
+ * - Values for another node travel in a parameter file, one pair a line:
+ *   one that holds a newline (LSPut, RSPerform, LSgetaliases with
+ *   "Containment") fails the call before any file is written or anything
+ *   runs, with one log entry naming the value's keyword.  Other values go
+ *   as they stand; the far OTput and OTperform refuse a value holding a
+ *   double quote, and the call fails as for any failed command.  On this
+ *   node the object-tool library's own rules apply.
  * - Not thread-safe.
  *
  * This header compiles as C (C11) and as C++.

@@ -61,6 +61,7 @@ void AliasAppender::Append(const char* netalias) {
 enum class BrowseOutcome {
   kAnswered,       // listed here, or the remote command ran
   kUnknownNode,    // nobody to ask (logged)
+  kRefused,        // a value its parameter file cannot carry (logged)
   kSetupFailed,    // the temporary files could not be prepared
   kCommandFailed,  // the remote command was refused or failed (logged)
 };
@@ -208,8 +209,6 @@ AliasList* GetAliases(KeywordList* search) {
   ListOwner criteria = Criteria(search);
   if (criteria == nullptr) return nullptr;
   TraceContainment(node);
-  if (!ValuesAllowed(kComponent, criteria.get(), ValueRule::kBare))
-    return nullptr;
   return LSBrowse(criteria.get(), node);
 }
 
@@ -222,6 +221,8 @@ AliasList* LSBrowse(KeywordList* search, const char* node) {
   BrowseOutcome outcome = BrowseOutcome::kUnknownNode;
   if (is_local(node) == 1) {
     outcome = ListLocally(search, node, &result);
+  } else if (!ValuesAllowed(kComponent, search)) {
+    outcome = BrowseOutcome::kRefused;
   } else if (VerifyServer(kComponent, node)) {
     outcome = ListRemotely(search, node, &result, &record);
   }

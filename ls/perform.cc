@@ -84,10 +84,9 @@ KeywordList* Perform(const char* netalias, const char* method,
             target.alias);
     IOTrace(7, kComponent, "DestroyKeywordList");
   }
-  if (!ValuesAllowed(kComponent, parameters, ValueRule::kQuoted))
-    return nullptr;
   if (IsLocalTarget(target))
     return OTLperform(target.alias, method, parameters);
+  if (!ValuesAllowed(kComponent, parameters)) return nullptr;
   return PerformRemote(target, method, parameters, devtab.c_str());
 }
 

@@ -57,8 +57,8 @@ int Put(const char* netalias, KeywordList* attributes) {
             target.alias);
     IOTrace(7, kComponent, "DestroyKeywordList");
   }
-  if (!ValuesAllowed(kComponent, attributes, ValueRule::kQuoted)) return -1;
   if (IsLocalTarget(target)) return OTLput(target.alias, attributes);
+  if (!ValuesAllowed(kComponent, attributes)) return -1;
   if (!VerifyServer(kComponent, target.node)) return -1;
   return PutRemote(target, attributes, devtab.c_str());
 }

@@ -64,17 +64,16 @@ bool WordAllowed(const char* text, WordRule rule) {
   return true;
 }
 
-bool ValueAllowed(const char* value, ValueRule rule) {
-  if (value == nullptr) return false;
-  const char* refused = rule == ValueRule::kQuoted ? "\"\n" : "\n";
-  return strpbrk(value, refused) == nullptr;
+bool ValueAllowed(const char* value) {
+  return value != nullptr && strchr(value, '\n') == nullptr;
 }
 
-bool ValuesAllowed(const char* component, KeywordList* list, ValueRule rule) {
+bool ValuesAllowed(const char* component, KeywordList* list) {
   if (list == nullptr || ValidKeywordList(list) != 0) return true;
-  for (const KeywordValueBlock* b = list->kwd_val_chain; b != nullptr;
+  // From the cursor, as the file is written; the cursor is not moved.
+  for (const KeywordValueBlock* b = list->next_kwd_val; b != nullptr;
        b = b->next_block) {
-    if (!ValueAllowed(b->value_address, rule)) {
+    if (!ValueAllowed(b->value_address)) {
       IOLog(component, 799, 3,
             "value of %s refused: not allowed in a parameter file",
             b->keyword_address);

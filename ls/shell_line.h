@@ -14,14 +14,16 @@
 // and nothing runs.  Values never travel on a line; they go in parameter
 // files.
 //
-// The values of a parameter file are checked here too, since a value can
-// change what the far side reads as surely as a word can change a line: a
-// double quote ends a quoted value and starts a pair of the sender's
-// choosing, and a newline starts a new line.  A value that its file cannot
-// carry as it stands is refused before any file is written or anything
-// runs, here and on another node alike, as
+// The values of a parameter file for another node are checked here too.
+// Its lines are read by the far command, one pair a line, so a value
+// holding a newline would start a line of the sender's choosing; such a
+// value is refused before any file is named or written and before
+// anything runs, as
 //   IOLog(component, 799, 3, "value of %s refused: not allowed in a parameter file")
-// naming the pair's keyword.
+// naming the pair's keyword.  A double quote or a tab goes into the file
+// as it stands: the far OTput and OTperform refuse a file in which a
+// closing quote does not end its line.  A call that stays on this node
+// hands its values to the object-tool library, whose own rules apply.
 
 #ifndef RUDED_LS_SHELL_LINE_H_
 #define RUDED_LS_SHELL_LINE_H_
@@ -54,20 +56,16 @@ struct ShellWord {
 // True when text may stand in a line under rule.
 bool WordAllowed(const char* text, WordRule rule);
 
-// What a parameter file can carry in a value.
-enum class ValueRule {
-  kQuoted,  // keyword="value" lines (put, perform): no double quote, no newline
-  kBare,    // keyword=value lines (browse): no newline
-};
+// True when value can stand in a parameter file line: it holds no
+// newline.
+bool ValueAllowed(const char* value);
 
-// True when value can stand in a parameter file line under rule.
-bool ValueAllowed(const char* value, ValueRule rule);
-
-// True when every value of list (all its pairs, whatever its cursor; the
-// cursor is not moved) is allowed under rule, and for a NULL list.
-// Otherwise logs the refusal of the first value that is not, under
-// component, and returns false.
-bool ValuesAllowed(const char* component, KeywordList* list, ValueRule rule);
+// True when every value that a walk of list from its cursor gives (the
+// pairs its parameter file will hold; the cursor is not moved) is
+// allowed, and for a NULL list.  Otherwise logs
+// the refusal of the first value that is not, under component, and
+// returns false.
+bool ValuesAllowed(const char* component, KeywordList* list);
 
 // Logs the 799/3 refusal of text that is longer than max_bytes bytes.
 void LogTooLong(const char* component, const char* role, size_t max_bytes);

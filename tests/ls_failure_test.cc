@@ -170,9 +170,9 @@ TEST_F(LsFailureTest, ParameterFilesCarryValuesUnchanged) {
             "beta:disk1\nbeta:disk2\n");
   EXPECT_EQ(Saved("beta", "OTgetaliases", "stdin"), "type=disk\ncolor=dark red\n");
 
-  // Texts a shell would read are harmless as values: they travel in files.
-  const std::vector<std::string> odd = {"k=tab\there", "q='hi'; $(x) `y`", "e="};
-  const std::string quoted = "k=\"tab\there\"\nq=\"'hi'; $(x) `y`\"\ne=\"\"\n";
+  // A tab, a double quote and texts a shell would read go as they stand.
+  const std::vector<std::string> odd = {"k=tab\there", "q=say \"hi\"; $(x) `y`", "e="};
+  const std::string quoted = "k=\"tab\there\"\nq=\"say \"hi\"; $(x) `y`\"\ne=\"\"\n";
   Fake("alpha", "OTput");
   std::vector<std::string> put = {"put", "beta:disk1"};
   put.insert(put.end(), odd.begin(), odd.end());

@@ -71,7 +71,12 @@ TEST_F(OtClusterTest, UsageAndFailureStatuses) {
       {{"OTgetobj", "-A", "nothing"}, "", 1, "OTgetobj: no object nothing\n"},
       {{"OTput", "-A", "disk1", "-I", "-"}, "a=\"open\n", 1,
        "OTput: standard input: not a keyword stream (sspi_errno 252)\n"},
-      {{"OTput", "-A", "disk1", "-I", "-"}, "alias=other\n", 1,
+      {{"OTperform", "-A", "System", "-M", "do_echo", "-I", "-"},
+       "a=\"x\" b=\"y\"\n", 1,
+       "OTperform: standard input: not a parameter file: the value of a is "
+       "followed by more after its closing quote\n"},
+      // Bare pairs may share a line: the pair after size=1 is read.
+      {{"OTput", "-A", "disk1", "-I", "-"}, "size=1 alias=other\n", 1,
        "OTput: alias names the object and cannot be put\n"},
       {{"OTput", "-A", "disk1", "-I", "/no/such/file"}, "", 1,
        "OTput: open(/no/such/file): No such file or directory\n"},

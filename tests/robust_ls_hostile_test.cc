@@ -146,40 +146,50 @@ TEST_F(RobustLsHostileTest, ParametersAtAndPastTheirBuffers) {
   }
 }
 
-// A value its parameter file cannot carry as it stands (a double quote or
-// a newline between quotes, a newline in the browse's bare lines) would
-// give the far side pairs of the sender's making: refused alike here and
-// on a name server, before anything is written or run, with one entry.
+// Values go to another node in a parameter file, one pair a line.  A
+// newline would start a line of the sender's choosing: refused before
+// anything is written or run, with one entry.  A double quote goes out as
+// it stands, and the far OTput or OTperform refuses a file in which a
+// closing quote does not end its line: nothing is stored or run there, and
+// the call fails as for any failed command.  Here the library decides.
 TEST_F(RobustLsHostileTest, ValuesAParameterFileCannotCarryAreRefused) {
   const std::string pwn = "x\" do_pwn=\"touch " + Marker();
   const std::string line = "x\ndo_pwn=touch " + Marker();
+  const std::string servers = "x\" name_servers=\"gamma";
+  const std::string refused =
+      " 799 3: value of note refused: not allowed in a parameter file";
   const struct {
-    std::string op, component, value;
+    std::string op, node, value;
+    bool sent;           // RSClient ran
+    std::string logged;  // how alpha's one LOG entry begins; "": none
   } cases[] = {
-      {"put", "LS.LSPut", pwn},          {"put", "LS.LSPut", line},
-      {"perform", "RS.RSPerform", pwn},  {"perform", "RS.RSPerform", line},
-      {"aliases", "LS.LSBrowse", line},
+      {"put", "beta", line, false, "LOG LS.LSPut" + refused},
+      {"perform", "beta", line, false, "LOG RS.RSPerform" + refused},
+      {"aliases", "beta", line, false, "LOG LS.LSBrowse" + refused},
+      {"put", "beta", pwn, true, "LOG LS.LSPut 701 1: cat "},
+      {"put", "beta", servers, true, "LOG LS.LSPut 701 1: cat "},
+      {"perform", "beta", pwn, true, "LOG RS.RSPerform 701 1: cat "},
+      {"put", "alpha", pwn, false, ""},  // OTLput refuses a double quote
   };
   for (const auto& c : cases) {
-    for (const std::string node : {"alpha", "beta"}) {
-      std::vector<std::string> args = {c.op, node + ":System"};
-      if (c.op == "perform") args.push_back("do_echo");
-      if (c.op == "aliases") args = {c.op, "Containment=" + node};
-      args.insert(args.end(), {"ok=1", "note=" + c.value});
-      const std::string tag = c.op + " " + node + " " + c.value;
-      e2e::RunResult r;
-      EXPECT_FALSE(Sent(args, &r)) << tag;
-      EXPECT_EQ(r.status, 1) << tag;
-      EXPECT_EQ(LogLines("alpha", "LOG "),
-                std::vector<std::string>{"LOG " + c.component +
-                                         " 799 3: value of note refused: not "
-                                         "allowed in a parameter file"})
-          << tag;
-      EXPECT_FALSE(e2e::Exists(Marker())) << tag;
-      const std::string stored =
-          e2e::ReadFile(Root(node) + "/var/sadm/ot/objects/System");
-      EXPECT_EQ(stored.find("ok="), std::string::npos) << tag;
+    std::vector<std::string> args = {c.op, c.node + ":System"};
+    if (c.op == "perform") args.push_back("do_echo");
+    if (c.op == "aliases") args = {c.op, "Containment=" + c.node};
+    args.insert(args.end(), {"ok=1", "note=" + c.value});
+    const std::string tag = c.op + " " + c.node + " " + c.value;
+    const std::string object = Root(c.node) + "/var/sadm/ot/objects/System";
+    const std::string before = e2e::ReadFile(object);
+    e2e::RunResult r;
+    EXPECT_EQ(Sent(args, &r), c.sent) << tag;
+    EXPECT_EQ(r.status, 1) << tag;
+    EXPECT_EQ(r.out, c.op == "put" ? "result -1\n" : "NULL\n") << tag;
+    const std::vector<std::string> log = LogLines("alpha", "LOG ");
+    EXPECT_EQ(log.size(), c.logged.empty() ? 0u : 1u) << tag;
+    if (log.size() == 1) {
+      EXPECT_EQ(log[0].rfind(c.logged, 0), 0u) << tag << ": " << log[0];
     }
+    EXPECT_FALSE(e2e::Exists(Marker())) << tag;
+    EXPECT_EQ(e2e::ReadFile(object), before) << tag;
   }
 }
 

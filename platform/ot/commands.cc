@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/os/os.h"
+#include "platform/os/unique_fd.h"
 #include "platform/ot/ot.h"
 
 namespace ot {
@@ -76,13 +77,52 @@ InputPtr OpenInput(const char* name, const std::string& input) {
   return in;
 }
 
+// The keyword of the first pair of text, read from in, that ends at a
+// closing double quote with more than a newline after it, or "" when
+// there is none.  Pairs are read up to the end or to the first malformed
+// one, which the full read reports.
+std::string QuoteLeavingLine(FILE* in, const std::string& text) {
+  char keyword[40];
+  char value[520];
+  for (;;) {
+    int result = GetKeyword(in, keyword, value);
+    if (result == SSPI_E_NO_VALUE || result == SSPI_E_EMPTY_VALUE) continue;
+    if (result != SSPI_OK) return "";
+    // A pair that ends at a quote ends at the quote that closes it.
+    const long at = ftell(in);
+    if (at <= 0 || static_cast<size_t>(at) >= text.size()) continue;
+    if (text[at - 1] == '"' && text[at] != '\n') return keyword;
+  }
+}
+
+// OTput's and OTperform's input: a parameter file, keyword="value" one
+// pair a line.  The stream form also lets bare pairs share a line (a=1
+// b=2), but a closing quote must end its line: what follows it there
+// would be a pair that a value planted, not one its sender wrote.
 ListPtr ReadStream(const char* name, const std::string& input) {
   InputPtr in = OpenInput(name, input);
   if (!in) return nullptr;
-  ListPtr list(KeywordStreamToList(in.get()));
+  const std::string what = input == "-" ? "standard input" : input;
+  std::string text;
+  if (!platform::ReadAll(fileno(in.get()), &text)) {
+    Fail(name, what + ": read error: " + strerror(errno));
+    return nullptr;
+  }
+  InputPtr memory(fmemopen(text.data(), text.size(), "r"));
+  if (!memory) {
+    Fail(name, "No more memory");
+    return nullptr;
+  }
+  if (const std::string keyword = QuoteLeavingLine(memory.get(), text);
+      !keyword.empty()) {
+    Fail(name, what + ": not a parameter file: the value of " + keyword +
+                   " is followed by more after its closing quote");
+    return nullptr;
+  }
+  rewind(memory.get());
+  ListPtr list(KeywordStreamToList(memory.get()));
   if (!list)
-    Fail(name, (input == "-" ? std::string("standard input") : input) +
-                   ": not a keyword stream (sspi_errno " +
+    Fail(name, what + ": not a keyword stream (sspi_errno " +
                    std::to_string(sspi_errno) + ")");
   return list;
 }

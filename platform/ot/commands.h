@@ -13,9 +13,10 @@
 //
 // input is "-" for standard input or a file (under the machine root).
 // OTgetaliases reads "keyword=value" lines (the value is the rest of the
-// line); OTput and OTperform read a keyword stream.  Exit status: 0
-// success, 1 failure (a message on standard error: "<command>: <reason>"),
-// 2 usage error.  OTgetaliases with no match prints nothing and succeeds;
+// line); OTput and OTperform read a parameter file: a keyword stream in
+// which a closing double quote ends its line (anything else after it
+// refuses the whole input).  Exit status: 0 success, 1 failure (a
+// message on standard error: "<command>: <reason>"), 2 usage error.  OTgetaliases with no match prints nothing and succeeds;
 // OTnextalias with no alias left fails.
 
 #ifndef RUDED_PLATFORM_OT_COMMANDS_H_
