@@ -46,8 +46,7 @@ if(TARGET qv_cspec)
   set_target_properties(robust_failmalloc PROPERTIES PREFIX "")
   robust_add_cspec_test(robust_cspec_alloc_test
     SOURCES robust_cspec_alloc_test.cc
-    DEPENDS qv_cspec robust_failmalloc
-    LIBS cspec_e2e)
+    DEPENDS qv_cspec robust_failmalloc)
   target_compile_definitions(robust_cspec_alloc_test PRIVATE
     ROBUST_FAILMALLOC="$<TARGET_FILE:robust_failmalloc>")
 endif()
@@ -55,22 +54,16 @@ endif()
 # qv_cspec on simulated clusters made by simcluster: every fault of the
 # hardware, concurrent and interrupted runs, hostile input.
 if(TARGET qv_cspec AND TARGET simcluster)
-  add_library(robust_cluster STATIC robust_cluster.cc)
-  target_link_libraries(robust_cluster PUBLIC cspec_e2e)
   robust_add_cspec_test(robust_faults_test
     SOURCES robust_faults_test.cc
-    DEPENDS qv_cspec simcluster
-    LIBS robust_cluster)
+    DEPENDS qv_cspec simcluster)
   robust_add_cspec_test(robust_concurrency_test
     SOURCES robust_concurrency_test.cc
-    DEPENDS qv_cspec simcluster
-    LIBS robust_cluster)
+    DEPENDS qv_cspec simcluster)
   robust_add_cspec_test(robust_signal_test
     SOURCES robust_signal_test.cc
-    DEPENDS qv_cspec simcluster
-    LIBS robust_cluster)
+    DEPENDS qv_cspec simcluster)
   robust_add_cspec_test(robust_hostile_test
     SOURCES robust_hostile_test.cc
-    DEPENDS qv_cspec simcluster
-    LIBS robust_cluster)
+    DEPENDS qv_cspec simcluster)
 endif()

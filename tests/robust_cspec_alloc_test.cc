@@ -12,16 +12,15 @@
 #include <string>
 #include <vector>
 
-#include "tests/cspec_e2e.h"
 #include "tests/e2e_util.h"
 
 namespace {
 
-using cspec_e2e::Dev;
-using cspec_e2e::kCspecials;
-using cspec_e2e::kDeviceInfo;
-using cspec_e2e::kHostadp;
-using cspec_e2e::NodeDev;
+using e2e::Dev;
+using e2e::kCspecials;
+using e2e::kDeviceInfo;
+using e2e::kHostadp;
+using e2e::NodeDev;
 
 bool Sanitized() {
 #if defined(__SANITIZE_ADDRESS__)
@@ -40,10 +39,9 @@ class RobustCspecAllocTest : public testing::Test {
     // The preloaded allocator would bypass AddressSanitizer's.
     if (Sanitized()) GTEST_SKIP() << "no preloaded malloc in a sanitizer build";
     root_ = tmp_.path() + "/nodeA";
-    e2e::WriteFile(root_ + "/etc/nodename", "nodeA\n");
-    e2e::WriteFile(root_ + "/etc/conf/cf.d/mdevice", "SCSI a b c d 35\n");
+    e2e::MakeBareMachine(root_, "nodeA", "SCSI a b c d 35\n");
     for (const auto& [name, dev] : nodes_)
-      cspec_e2e::MakeNode(cspecials(name), dev);
+      e2e::MakeNode(cspecials(name), dev);
     e2e::WriteFile(root_ + kDeviceInfo, "kept\n");
   }
 
@@ -83,7 +81,7 @@ class RobustCspecAllocTest : public testing::Test {
     }
     EXPECT_EQ(e2e::ListDir(root_ + kCspecials), names) << at;
     EXPECT_EQ(e2e::ReadFile(root_ + kDeviceInfo), "kept\n") << at;
-    EXPECT_EQ(cspec_e2e::TmpNodes(root_ + kHostadp), std::vector<std::string>{})
+    EXPECT_EQ(e2e::TmpNodes(root_ + kHostadp), std::vector<std::string>{})
         << at;
   }
 

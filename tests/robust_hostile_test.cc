@@ -9,13 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "tests/cspec_e2e.h"
-#include "tests/robust_cluster.h"
+#include "tests/e2e_util.h"
 
 namespace {
 
-using robust::Cluster;
-using robust::InfoLine;
+using e2e::Cluster;
+using e2e::InfoLine;
 
 const std::string k100K(100 * 1024, 'x');
 
@@ -98,14 +97,14 @@ TEST_F(RobustHostileTest, MdeviceWordsAreCutAndRecordsKeepTheirPlace) {
     EXPECT_NE(r.err.find("SCSI major: " + std::to_string(c.major) + "\n"),
               std::string::npos)
         << c.name;
-    EXPECT_EQ(cspec_e2e::CountPrefix(r.err,
+    EXPECT_EQ(e2e::CountPrefix(r.err,
                                      "qv_cspec: Unable to find SCSI "
                                      "major"),
               c.major == 35 ? 1 : 0)
         << c.name;
     // The initiator node carries the major read.
-    EXPECT_EQ(cspec_e2e::NodeDev(cluster_.Cspecials("nodeA") + "/c0"),
-              cspec_e2e::Dev(c.major, 0, 0, 0, 7))
+    EXPECT_EQ(e2e::NodeDev(cluster_.Cspecials("nodeA") + "/c0"),
+              e2e::Dev(c.major, 0, 0, 0, 7))
         << c.name;
     unlink((cluster_.Cspecials("nodeA") + "/c0").c_str());
   }
@@ -147,7 +146,7 @@ TEST_F(RobustHostileTest, FabricLinesAreTakenWholeOrTheFabricRefused) {
     r = cluster_.Cspec("nodeA", {"-i", "-r"});
     EXPECT_EQ(r.status, 0) << c.name;
     EXPECT_EQ(r.out, "") << c.name;
-    EXPECT_EQ(cspec_e2e::Lines(r.err).size(), 1u) << c.name;
+    EXPECT_EQ(e2e::Lines(r.err).size(), 1u) << c.name;
     EXPECT_TRUE(r.err.size() >= c.cause.size() &&
                 r.err.compare(r.err.size() - c.cause.size(), c.cause.size(),
                               c.cause) == 0)
