@@ -7,7 +7,7 @@
 if(TARGET ls_objects)
   qv_add_e2e_test(robust_alloc_test
     SOURCES robust_alloc_test.cc robust_malloc.cc ls_cluster.cc
-    DEPENDS ls_call ot_programs)
+    DEPENDS ls_call ot_programs simcluster)
   target_link_libraries(robust_alloc_test ls_objects)
   target_compile_definitions(robust_alloc_test PRIVATE
     LS_CALL="$<TARGET_FILE:ls_call>"
@@ -19,7 +19,7 @@ endif()
 if(TARGET ls_call)
   qv_add_e2e_test(robust_ls_hostile_test
     SOURCES robust_ls_hostile_test.cc ls_cluster.cc
-    DEPENDS ls_call ot_programs)
+    DEPENDS ls_call ot_programs simcluster)
   target_compile_definitions(robust_ls_hostile_test PRIVATE
     LS_CALL="$<TARGET_FILE:ls_call>"
     LS_OT_BIN_DIR="${QV_STAGE_DIR}/${QV_OT_BIN_SUBDIR}")
