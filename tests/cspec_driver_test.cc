@@ -230,15 +230,25 @@ TEST_F(CspecDriverTest, DebugShowsListLimitsDumpsAndEveryTry) {
   EXPECT_EQ(e2e::TmpNodes(at(kHostadp)), Names{});
 }
 
-TEST_F(CspecDriverTest, MissingMdeviceFallsBackTo35) {
-  std::filesystem::remove(at("/etc/conf/cf.d/mdevice"));
-  e2e::RunResult r = run({"-d"});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_NE(r.err.find("qv_cspec: mdevice: No such file or directory\n"
-                       "SCSI major: 35\n"),
-            std::string::npos)
-      << r.err;
-  EXPECT_NE(r.err.find("mk tmp nod(c0t0d0s0)"), std::string::npos);
+TEST_F(CspecDriverTest, MdeviceWithoutTheMajorFallsBackTo35) {
+  const struct {
+    bool exists;
+    std::string text;
+    const char* said;
+  } cases[] = {
+      {false, "", "qv_cspec: mdevice: No such file or directory\n"},
+      {true, std::string(100 * 1024, '\0'), "qv_cspec: Unable to find SCSI major\n"},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove(at("/etc/conf/cf.d/mdevice"));
+    if (c.exists) e2e::WriteFile(at("/etc/conf/cf.d/mdevice"), c.text);
+    e2e::RunResult r = run({"-d"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find(std::string(c.said) + "SCSI major: 35\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("mk tmp nod(c0t0d0s0)"), std::string::npos);
+  }
 }
 
 }  // namespace
