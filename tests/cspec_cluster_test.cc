@@ -268,6 +268,12 @@ TEST_F(CspecClusterTest, InquiriesFallBackInTheirOwnOrder) {
     std::vector<std::string> debug;  // in -d output
     std::vector<std::string> never;
   } cases[] = {
+      // An initiator that does not open keeps a report run off its bus.
+      {"open=EIO",
+       "",
+       false,
+       {"Open Initiator Node: " + c0 + ", Errno=5\n"},
+       {"Responder Node"}},
       {"passthru=fail", "", true, {}, {"trying IO_SCSI()"}},
       {"inquiry=fail", "", true, {}, {"trying IO_SCSI()"}},
       {"passthru=fail inquiry=fail",
