@@ -188,7 +188,7 @@ uint32_t NodeDev(const std::string& path) {
 }
 
 RunResult RunCspec(const std::string& root,
-                        const std::vector<std::string>& args) {
+                   const std::vector<std::string>& args) {
   std::vector<std::string> argv = {Staged("sbin/qv_cspec")};
   argv.insert(argv.end(), args.begin(), args.end());
   RunOptions options;
@@ -251,7 +251,7 @@ std::string Cluster::DeviceInfo(const std::string& machine) const {
 }
 
 RunResult Cluster::Cspec(const std::string& machine,
-                              const std::vector<std::string>& args) const {
+                         const std::vector<std::string>& args) const {
   return RunCspec(Root(machine), args);
 }
 

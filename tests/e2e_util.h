@@ -132,7 +132,7 @@ class Cluster {
 
   // The staged qv_cspec with args, as machine.
   RunResult Cspec(const std::string& machine,
-                       const std::vector<std::string>& args) const;
+                  const std::vector<std::string>& args) const;
 
  private:
   std::string dir_;
