@@ -23,6 +23,7 @@ int major_of(const std::string& text) {
 
 TEST(MdeviceTest, RecordReader) {
   const std::string long_word(40, 'x');
+  const std::string k100K(100 * 1024, 'x');
   const struct {
     const char* why;
     std::string text;
@@ -50,6 +51,15 @@ TEST(MdeviceTest, RecordReader) {
        long_word + " " + long_word + " b c d 7\n" + "SCSI " + long_word +
            " b c d 43\n",
        43},
+      {"100 KB word in the record before",
+       "junk " + k100K + " b c d e\nSCSI a b c d 41\n", 41},
+      {"100 KB sixth word", "SCSI a b c d 42" + k100K + "\n", 42},
+      {"100 KB of blanks between words",
+       "SCSI" + std::string(100 * 1024, ' ') + "a b c d 43\n", 43},
+      {"NUL in another record",
+       std::string("OTHER\0x a b c d 7\nSCSI a b c d 44\n", 34), 44},
+      {"no final newline", "SCSI a b c d 45", 45},
+      {"100 KB of NULs", std::string(100 * 1024, '\0'), kNone},
   };
   for (const auto& c : cases) EXPECT_EQ(major_of(c.text), c.major) << c.why;
 }

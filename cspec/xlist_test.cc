@@ -71,15 +71,26 @@ TEST_F(XlistTest, EntriesLoseBlanksAndCommentsAreSkipped) {
       {"C10T3\n", "|C10T3|", 1},
       {a200 + "\n",
        "|" + std::string(129, 'a') + "|" + std::string(71, 'a') + "|", 2},
+      // The first piece ends after 129 characters: "c0" and "t3" are two
+      // entries, neither of them c0t3.
+      {std::string(127, ' ') + "c0t3\n", "|c0|t3|", 2},
+      {std::string(100 * 1024, ' ') + "\n", kNoList, 0},
+      // A NUL ends the text of its piece.
+      {std::string("c0t3\0c0t5\n", 10), "|c0t3|", 1},
+      {std::string("\0\0 \t\n\0", 6), kNoList, 0},
   };
   for (const auto& c : cases) {
     build_from(c.text);
-    EXPECT_EQ(shown(), c.list) << c.text;
-    EXPECT_EQ(xlist_count, c.count) << c.text;
+    EXPECT_EQ(shown(), c.list) << c.text.substr(0, 200);
+    EXPECT_EQ(xlist_count, c.count) << c.text.substr(0, 200);
     if (c.count == 0) {
-      EXPECT_EQ(xlist_size, 0u) << c.text;
+      EXPECT_EQ(xlist_size, 0u) << c.text.substr(0, 200);
     }
   }
+  // A 100 KB line is cut into pieces; the entry after it stands whole.
+  build_from(std::string(100 * 1024, 'x') + "\nc0t3\n");
+  EXPECT_EQ(xlist_count, 100 * 1024 / 129 + 2);
+  EXPECT_EQ(shown().substr(shown().size() - 6), "|c0t3|");
 }
 
 TEST_F(XlistTest, DebugLinesAndAllocationFailures) {

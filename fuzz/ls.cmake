@@ -1,5 +1,5 @@
 # libls's readers of outside text: the name-server registry (registry) and
-# the net-alias split with the shell-line word checks (netalias).  The
+# the net-alias split with the parameter-value check (netalias).  The
 # fuzz build instruments every library (fuzz/run.sh), so linking the
 # object library is enough.
 qv_add_fuzzer(registry SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/ls_registry_fuzz.cc

@@ -86,4 +86,30 @@ TEST_F(NetaliasTest, LocalityOfSearchLists) {
             std::vector<std::string>{"ERROR LSParse: Error in ReferenceKeywordInList"});
 }
 
+// Every operation given no net alias says that the split failed and
+// answers nothing, without looking any further.
+TEST_F(NetaliasTest, OperationsWithoutANetAliasLogTheFailedSplit) {
+  ListPtr pairs = ls_test::MakeList({{"a", "1"}});
+  const struct {
+    const char* component;
+    bool answered;  // the operation's failure result was not given
+  } cases[] = {
+      {"LS.LSQueryattr", LSQueryattr(nullptr, "size") != nullptr},
+      {"LS.LSQuerymeth", LSQuerymeth(nullptr, "do_echo") != nullptr},
+      {"LS.LSQueryattrs", LSQueryattrs(nullptr) != nullptr},
+      {"LS.LSQuerymeths", LSQuerymeths(nullptr) != nullptr},
+      {"LS.LSQueryobj", LSQueryobjs(nullptr) != nullptr},
+      {"LS.LSQuerynext", LSQuerynext("all", nullptr) != nullptr},
+      {"LS.LSPut", LSPut(nullptr, pairs.get()) != -1},
+      {"RS.RSPerform", RSPerform(nullptr, "do_echo", pairs.get()) != nullptr},
+  };
+  std::vector<std::string> expected;
+  for (const auto& c : cases) {
+    EXPECT_FALSE(c.answered) << c.component;
+    expected.push_back(std::string("LOG ") + c.component +
+                       " 702 2: ParseNetalias failed");
+  }
+  EXPECT_EQ(LogLines("LOG "), expected);
+}
+
 }  // namespace

@@ -154,7 +154,15 @@ TEST_F(RegistryTest, WithoutRegistryAsksSystemObject) {
   unsetenv("OAM_DEVTAB");
   EXPECT_EQ(Servers(), "beta,gamma");
   EXPECT_EQ(getenv("OAM_DEVTAB"), nullptr);
+  ClearLog();
   EXPECT_EQ(verify_node("gamma"), 1);
+  EXPECT_EQ(LogLines("TRACE 7 verify_node: "),
+            (std::vector<std::string>{
+                "TRACE 7 verify_node: verify node ",
+                "TRACE 7 verify_node: verify node gamma",
+                "TRACE 7 verify_node: calling LSGetservers",
+                "TRACE 7 verify_node: getenv not set",
+                "TRACE 7 verify_node: status 1"}));
   EXPECT_EQ(verify_node("gam"), 0);
   // The device table a remote query was started with reaches its command,
   // although verifying the node set and restored the variable meanwhile.

@@ -3,8 +3,7 @@
 # library as clients do.
 
 add_executable(sspi_unit_test
-  addkl_test.cc alloc_test.cc createkl_test.cc debugkl_test.cc dupkl_test.cc
-  stream_reader_test.cc stream_writer_test.cc trace_test.cc
+  lists_test.cc streams_test.cc trace_test.cc
   sspi_test_util.cc)
 target_link_libraries(sspi_unit_test sspi_objects GTest::gtest_main)
 gtest_discover_tests(sspi_unit_test TEST_PREFIX "sspi.")

@@ -1,16 +1,12 @@
 # End-to-end tests of qv_cspec: the staged command on machine roots made by
 # hand and on simulated clusters made by simcluster.
 if(TARGET qv_cspec)
-  add_library(cspec_e2e STATIC cspec_e2e.cc)
-  target_link_libraries(cspec_e2e PUBLIC e2e_util)
   qv_add_e2e_test(cspec_driver_test
     SOURCES cspec_driver_test.cc
     DEPENDS qv_cspec)
-  target_link_libraries(cspec_driver_test cspec_e2e)
 endif()
 if(TARGET qv_cspec)
   qv_add_e2e_test(cspec_cluster_test
     SOURCES cspec_cluster_test.cc
     DEPENDS qv_cspec)
-  target_link_libraries(cspec_cluster_test cspec_e2e)
 endif()

@@ -12,18 +12,17 @@
 #include <string>
 #include <vector>
 
-#include "tests/cspec_e2e.h"
 #include "tests/e2e_util.h"
 
 namespace {
 
-using cspec_e2e::CountPrefix;
-using cspec_e2e::Dev;
-using cspec_e2e::kCspecials;
-using cspec_e2e::kDeviceInfo;
-using cspec_e2e::kHostadp;
-using cspec_e2e::MakeNode;
-using cspec_e2e::RunCspec;
+using e2e::CountPrefix;
+using e2e::Dev;
+using e2e::kCspecials;
+using e2e::kDeviceInfo;
+using e2e::kHostadp;
+using e2e::MakeNode;
+using e2e::RunCspec;
 using Names = std::vector<std::string>;
 
 class CspecDriverTest : public testing::Test {
@@ -31,10 +30,8 @@ class CspecDriverTest : public testing::Test {
   void SetUp() override {
     umask(022);
     root_ = tmp_.path() + "/m";
-    e2e::WriteFile(root_ + "/etc/nodename", "nodeA\n");
-    e2e::WriteFile(root_ + "/etc/conf/cf.d/mdevice",
-                   "SCSI Iocrh icbo scsi 40 41 0 256 -1\n");
-    std::filesystem::create_directories(root_ + kCspecials);
+    e2e::MakeBareMachine(root_, "nodeA",
+                         "SCSI Iocrh icbo scsi 40 41 0 256 -1\n");
   }
 
   std::string at(const std::string& path) const { return root_ + path; }
@@ -110,7 +107,7 @@ TEST_F(CspecDriverTest, DuplicateNodesAreRemovedInEveryMode) {
     EXPECT_FALSE(e2e::Exists(node(m[1]))) << mode;
     if (args.empty()) {
       EXPECT_EQ(e2e::ListDir(cspecials()), Names{kept});
-      EXPECT_EQ(cspec_e2e::NodeDev(node(kept)), dev);
+      EXPECT_EQ(e2e::NodeDev(node(kept)), dev);
       EXPECT_EQ(CountPrefix(r.err, "qv_cspec:"), 1) << r.err;
     } else {
       // Nothing on this machine asks for the kept one either.
@@ -139,7 +136,7 @@ TEST_F(CspecDriverTest, ReportModeChangesNothingButDuplicates) {
   EXPECT_EQ(e2e::ListDir(cspecials()), before);
   EXPECT_EQ(e2e::ReadFile(node("notes")), "not a node\n");
   EXPECT_FALSE(e2e::Exists(at(kDeviceInfo)));
-  EXPECT_EQ(cspec_e2e::TmpNodes(at(kHostadp)), Names{});
+  EXPECT_EQ(e2e::TmpNodes(at(kHostadp)), Names{});
 }
 
 TEST_F(CspecDriverTest, UnaskedNodesAreRemovedWithIOrR) {
@@ -166,7 +163,7 @@ TEST_F(CspecDriverTest, UnaskedNodesAreRemovedWithIOrR) {
     // An entry whose status cannot be read is never in the table, so it
     // stays.
     EXPECT_EQ(e2e::ListDir(cspecials()), Names{"dangling"}) << option;
-    EXPECT_EQ(cspec_e2e::TmpNodes(at(kHostadp)), Names{}) << option;
+    EXPECT_EQ(e2e::TmpNodes(at(kHostadp)), Names{}) << option;
     std::filesystem::remove(node("dangling"));
   }
 }
@@ -236,18 +233,28 @@ TEST_F(CspecDriverTest, DebugShowsListLimitsDumpsAndEveryTry) {
   EXPECT_NE(r.err.find("mk tmp nod(c770t0d0s0)\n"
                        "Open tmp node: c770t0d0s0, Errno=6\n"),
             std::string::npos);
-  EXPECT_EQ(cspec_e2e::TmpNodes(at(kHostadp)), Names{});
+  EXPECT_EQ(e2e::TmpNodes(at(kHostadp)), Names{});
 }
 
-TEST_F(CspecDriverTest, MissingMdeviceFallsBackTo35) {
-  std::filesystem::remove(at("/etc/conf/cf.d/mdevice"));
-  e2e::RunResult r = run({"-d"});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_NE(r.err.find("qv_cspec: mdevice: No such file or directory\n"
-                       "SCSI major: 35\n"),
-            std::string::npos)
-      << r.err;
-  EXPECT_NE(r.err.find("mk tmp nod(c0t0d0s0)"), std::string::npos);
+TEST_F(CspecDriverTest, MdeviceWithoutTheMajorFallsBackTo35) {
+  const struct {
+    bool exists;
+    std::string text;
+    const char* said;
+  } cases[] = {
+      {false, "", "qv_cspec: mdevice: No such file or directory\n"},
+      {true, std::string(100 * 1024, '\0'), "qv_cspec: Unable to find SCSI major\n"},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove(at("/etc/conf/cf.d/mdevice"));
+    if (c.exists) e2e::WriteFile(at("/etc/conf/cf.d/mdevice"), c.text);
+    e2e::RunResult r = run({"-d"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find(std::string(c.said) + "SCSI major: 35\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("mk tmp nod(c0t0d0s0)"), std::string::npos);
+  }
 }
 
 }  // namespace

@@ -6,7 +6,7 @@ target_link_libraries(ls_call ls)
 
 qv_add_e2e_test(ls_e2e_test
   SOURCES ls_cluster.cc ls_ops_test.cc ls_failure_test.cc ls_shell_test.cc
-  DEPENDS ls_call ot_programs)
+  DEPENDS ls_call ot_programs simcluster)
 target_compile_definitions(ls_e2e_test PRIVATE
   LS_CALL="$<TARGET_FILE:ls_call>"
   LS_OT_BIN_DIR="${QV_STAGE_DIR}/${QV_OT_BIN_SUBDIR}")

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <filesystem>
 
 namespace ls_e2e {
 namespace {
@@ -20,9 +19,18 @@ void WriteScript(const std::string& path, const std::string& text) {
 
 void ClusterTest::SetUp() {
   dir_ = std::make_unique<e2e::ScopedTempDir>();
-  cluster_ = dir_->path();
-  AddMachine("alpha");
-  AddMachine("beta");
+  cluster_ = dir_->path() + "/cluster";
+  // simcluster links the object-tool commands and runs OTinit on each.
+  e2e::RunResult r = e2e::Cluster(cluster_).Create(
+      "bus ls\n  adapter alpha 0 0 0 7\n  adapter beta 0 0 0 6\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (const std::string machine : {"alpha", "beta"}) {
+    // Every run of RSClient on this machine is counted.
+    WriteScript(Bin(Root(machine)) + "/RSClient",
+                "#!/bin/sh\necho run >> '" + cluster_ + "/rsclient.runs'\nexec '" +
+                    LS_OT_BIN_DIR + "/RSClient' \"$@\"\n");
+    machines_.push_back(machine);
+  }
   Register("alpha", "MaXnAmEsErVrS=4\nname_servers=beta\n");
   Register("beta", "MaXnAmEsErVrS=4\nname_servers=alpha\n");
 }
@@ -35,26 +43,6 @@ void ClusterTest::TearDown() {
 
 std::string ClusterTest::Root(const std::string& machine) const {
   return cluster_ + "/" + machine;
-}
-
-void ClusterTest::AddMachine(const std::string& machine) {
-  const std::string root = Root(machine);
-  e2e::WriteFile(root + "/etc/nodename", machine + "\n");
-  for (const char* dir : {"/tmp", "/var/adm", "/usr/sadm/sysadm/bin"})
-    std::filesystem::create_directories(root + dir);
-  for (const std::string& program : e2e::ListDir(LS_OT_BIN_DIR)) {
-    std::string target = std::string(LS_OT_BIN_DIR) + "/" + program;
-    ASSERT_EQ(symlink(target.c_str(), (Bin(root) + "/" + program).c_str()), 0);
-  }
-  // Every run of RSClient on this machine is counted.
-  WriteScript(Bin(root) + "/RSClient",
-              "#!/bin/sh\necho run >> '" + cluster_ + "/rsclient.runs'\nexec '" +
-                  LS_OT_BIN_DIR + "/RSClient' \"$@\"\n");
-  e2e::RunOptions options;
-  options.env = {{"RUDED_ROOT", root}};
-  e2e::RunResult init = e2e::Run({Bin(root) + "/OTinit"}, options);
-  ASSERT_EQ(init.status, 0) << init.err;
-  machines_.push_back(machine);
 }
 
 void ClusterTest::Register(const std::string& machine, const std::string& registry) {

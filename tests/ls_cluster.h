@@ -1,7 +1,7 @@
-// A simulated cluster for libls's end-to-end tests: machines "alpha" and
-// "beta" in one cluster directory, each registered in the other's
-// name-server registry, with object stores made by the staged OTinit, and
-// the ls_call driver run as a separate process on either machine.
+// The simulated cluster (e2e::Cluster) as libls's end-to-end tests use it:
+// machines "alpha" and "beta", each registered in the other's name-server
+// registry, and the ls_call driver run as a separate process on either
+// machine.
 //
 // alpha's RSClient is wrapped so that every run is counted in
 // <cluster>/rsclient.runs: a test can prove that nothing ran.  A test can
@@ -30,9 +30,6 @@ class ClusterTest : public ::testing::Test {
   void TearDown() override;
 
   std::string Root(const std::string& machine) const;
-  // Makes a machine with etc/nodename, tmp/, var/adm/, the object-tool
-  // commands and an object store.
-  void AddMachine(const std::string& machine);
   void Register(const std::string& machine, const std::string& registry);
 
   // Runs ls_call on machine; env adds to (or, empty, removes from) the

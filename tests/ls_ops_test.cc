@@ -77,6 +77,9 @@ TEST_F(LsOpsTest, QueriesHereAndThere) {
   Expect("", {"attr", "disk1", "size"}, "size=\"10\"\n", 0);
   Expect("", {"next", "all", "disk1"}, "disk3\n", 0);
   EXPECT_EQ(LogLines("alpha", "LOG "), std::vector<std::string>{});
+  // The alias a remote next read is traced at level 7.
+  Call("alpha", {"next", "all", "beta:disk1"}, {{"OAM_TRACE", "7"}});
+  EXPECT_EQ(LogLines("alpha", "TRACE 7 LS.LSQuerynext: Alias disk2").size(), 1u);
 }
 
 TEST_F(LsOpsTest, BrowseHereAndThere) {

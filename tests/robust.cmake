@@ -7,7 +7,7 @@
 if(TARGET ls_objects)
   qv_add_e2e_test(robust_alloc_test
     SOURCES robust_alloc_test.cc robust_malloc.cc ls_cluster.cc
-    DEPENDS ls_call ot_programs)
+    DEPENDS ls_call ot_programs simcluster)
   target_link_libraries(robust_alloc_test ls_objects)
   target_compile_definitions(robust_alloc_test PRIVATE
     LS_CALL="$<TARGET_FILE:ls_call>"
@@ -19,7 +19,7 @@ endif()
 if(TARGET ls_call)
   qv_add_e2e_test(robust_ls_hostile_test
     SOURCES robust_ls_hostile_test.cc ls_cluster.cc
-    DEPENDS ls_call ot_programs)
+    DEPENDS ls_call ot_programs simcluster)
   target_compile_definitions(robust_ls_hostile_test PRIVATE
     LS_CALL="$<TARGET_FILE:ls_call>"
     LS_OT_BIN_DIR="${QV_STAGE_DIR}/${QV_OT_BIN_SUBDIR}")
@@ -45,31 +45,24 @@ endfunction()
 # failing in turn (the staged command runs with robust_failmalloc.so
 # preloaded).
 if(TARGET qv_cspec AND TARGET simcluster)
-  add_library(robust_cluster STATIC robust_cluster.cc)
-  target_link_libraries(robust_cluster PUBLIC cspec_e2e)
   add_library(robust_failmalloc MODULE robust_failmalloc.cc)
   set_target_properties(robust_failmalloc PROPERTIES PREFIX "")
   robust_add_cspec_test(robust_cspec_alloc_test
     SOURCES robust_cspec_alloc_test.cc
-    DEPENDS qv_cspec simcluster robust_failmalloc
-    LIBS robust_cluster)
+    DEPENDS qv_cspec simcluster robust_failmalloc)
   target_compile_definitions(robust_cspec_alloc_test PRIVATE
     ROBUST_FAILMALLOC="$<TARGET_FILE:robust_failmalloc>"
     DEMO_FABRIC="${PROJECT_SOURCE_DIR}/examples/demo.fabric")
   robust_add_cspec_test(robust_faults_test
     SOURCES robust_faults_test.cc
-    DEPENDS qv_cspec simcluster
-    LIBS robust_cluster)
+    DEPENDS qv_cspec simcluster)
   robust_add_cspec_test(robust_concurrency_test
     SOURCES robust_concurrency_test.cc
-    DEPENDS qv_cspec simcluster
-    LIBS robust_cluster)
+    DEPENDS qv_cspec simcluster)
   robust_add_cspec_test(robust_signal_test
     SOURCES robust_signal_test.cc
-    DEPENDS qv_cspec simcluster
-    LIBS robust_cluster)
+    DEPENDS qv_cspec simcluster)
   robust_add_cspec_test(robust_hostile_test
     SOURCES robust_hostile_test.cc
-    DEPENDS qv_cspec simcluster
-    LIBS robust_cluster)
+    DEPENDS qv_cspec simcluster)
 endif()

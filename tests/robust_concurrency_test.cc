@@ -14,18 +14,17 @@
 #include <string>
 #include <vector>
 
-#include "tests/cspec_e2e.h"
-#include "tests/robust_cluster.h"
+#include "tests/e2e_util.h"
 
 namespace {
 
-using robust::Adapter;
-using robust::Cluster;
-using robust::LockedByOther;
-using robust::LongProbeFabric;
-using robust::LongProbeInfo;
-using robust::Running;
-using robust::SharedBuses;
+using e2e::Adapter;
+using e2e::Cluster;
+using e2e::LockedByOther;
+using e2e::LongProbeFabric;
+using e2e::LongProbeInfo;
+using e2e::Running;
+using e2e::SharedBuses;
 using Names = std::vector<std::string>;
 
 // Linux reports a lock held by another process as EAGAIN.
@@ -90,9 +89,9 @@ TEST_F(RobustConcurrencyTest, SecondDashRRunLeavesDeviceInfoToTheFirst) {
   Cluster cluster(tmp_.path() + "/cluster");
   e2e::RunResult r = cluster.Create(LongProbeFabric());
   ASSERT_EQ(r.status, 0) << r.err;
-  const std::string info = cluster.Root("nodeA") + cspec_e2e::kDeviceInfo;
+  const std::string info = cluster.Root("nodeA") + e2e::kDeviceInfo;
   Running first(cluster, "nodeA", {"-d", "-r"}, Running::Err::kPipe);
-  ASSERT_TRUE(robust::WaitFor([&] { return LockedByOther(info); }));
+  ASSERT_TRUE(e2e::WaitFor([&] { return LockedByOther(info); }));
 
   r = cluster.Cspec("nodeA", {"-r"});
   EXPECT_EQ(r.status, 0);
@@ -101,7 +100,7 @@ TEST_F(RobustConcurrencyTest, SecondDashRRunLeavesDeviceInfoToTheFirst) {
 
   r = first.Wait();
   EXPECT_EQ(r.status, 0);
-  EXPECT_TRUE(robust::SameLines(cluster.DeviceInfo("nodeA"), LongProbeInfo()));
+  EXPECT_TRUE(e2e::SameLines(cluster.DeviceInfo("nodeA"), LongProbeInfo()));
   EXPECT_EQ(e2e::ListDir(cluster.Hostadp("nodeA")),
             (Names{"cspecials", "device_info"}));
 }
@@ -129,7 +128,7 @@ TEST_F(RobustConcurrencyTest, TwoDashRRunsAtOnceLeaveDeviceInfoWhole) {
     }
     EXPECT_LE(locked, 1) << round;
     overlapped += locked;
-    EXPECT_TRUE(robust::SameLines(cluster.DeviceInfo("nodeA"), LongProbeInfo()))
+    EXPECT_TRUE(e2e::SameLines(cluster.DeviceInfo("nodeA"), LongProbeInfo()))
         << round;
     EXPECT_EQ(e2e::ListDir(cluster.Hostadp("nodeA")),
               (Names{"cspecials", "device_info"}))

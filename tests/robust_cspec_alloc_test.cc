@@ -14,13 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "tests/cspec_e2e.h"
 #include "tests/e2e_util.h"
-#include "tests/robust_cluster.h"
 
 namespace {
 
-using cspec_e2e::Dev;
+using e2e::Dev;
 using Names = std::vector<std::string>;
 
 bool Sanitized() {
@@ -37,9 +35,9 @@ bool Sanitized() {
 // Whether every line of actual is a whole line of expected, in expected's
 // order.
 bool SomeLinesOf(const std::string& actual, const std::string& expected) {
-  std::vector<std::string> want = cspec_e2e::Lines(expected);
+  std::vector<std::string> want = e2e::Lines(expected);
   auto next = want.begin();
-  for (const std::string& line : cspec_e2e::Lines(actual)) {
+  for (const std::string& line : e2e::Lines(actual)) {
     next = std::find(next, want.end(), line);
     if (next == want.end()) return false;
     ++next;
@@ -64,11 +62,11 @@ class RobustCspecAllocTest : public testing::Test {
   void Reset() {
     for (const std::string& name : e2e::ListDir(demo_.Cspecials("alpha")))
       unlink((demo_.Cspecials("alpha") + "/" + name).c_str());
-    cspec_e2e::MakeNode(demo_.Cspecials("alpha") + "/" + kUnasked[0],
-                        Dev(35, 7, 7, 3, 0));
-    cspec_e2e::MakeNode(demo_.Cspecials("alpha") + "/" + kUnasked[1],
-                        Dev(35, 7, 7, 3, 6));
-    e2e::WriteFile(demo_.Root("alpha") + cspec_e2e::kDeviceInfo, "kept\n");
+    e2e::MakeNode(demo_.Cspecials("alpha") + "/" + kUnasked[0],
+                  Dev(35, 7, 7, 3, 0));
+    e2e::MakeNode(demo_.Cspecials("alpha") + "/" + kUnasked[1],
+                  Dev(35, 7, 7, 3, 6));
+    e2e::WriteFile(demo_.Root("alpha") + e2e::kDeviceInfo, "kept\n");
     e2e::WriteFile(demo_.dir() + "/fabric.state", state_);
   }
 
@@ -96,7 +94,7 @@ class RobustCspecAllocTest : public testing::Test {
 
   const Names kUnasked = {"c7", "r7_a-machine-with-a-long-name"};
   e2e::ScopedTempDir tmp_;
-  robust::Cluster demo_{tmp_.path() + "/demo"};
+  e2e::Cluster demo_{tmp_.path() + "/demo"};
   std::string state_;
 };
 
@@ -107,7 +105,7 @@ TEST_F(RobustCspecAllocTest, OutOfStorageEndsTheRunOnlyUpToTheScan) {
   const Names nodes = e2e::ListDir(demo_.Cspecials("alpha"));
   const std::string info = demo_.DeviceInfo("alpha");
   ASSERT_EQ(nodes, (Names{"c0", "c1", "r0_beta"}));
-  ASSERT_EQ(cspec_e2e::Lines(info).size(), 5u) << info;
+  ASSERT_EQ(e2e::Lines(info).size(), 5u) << info;
   const long points = atol(count.c_str());
   ASSERT_GT(points, 0) << count;
 
@@ -116,7 +114,7 @@ TEST_F(RobustCspecAllocTest, OutOfStorageEndsTheRunOnlyUpToTheScan) {
     const std::string at = "allocation " + std::to_string(n);
     r = Run(n, &count);
     ASSERT_EQ(count.substr(count.find(' ')), " 1\n") << at << ": " << r.err;
-    EXPECT_EQ(cspec_e2e::TmpNodes(demo_.Hostadp("alpha")), Names{}) << at;
+    EXPECT_EQ(e2e::TmpNodes(demo_.Hostadp("alpha")), Names{}) << at;
     // Nor a temporary of the simulated hardware's state.
     EXPECT_EQ(
         e2e::ListDir(demo_.dir()),

@@ -11,13 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "tests/robust_cluster.h"
+#include "tests/e2e_util.h"
 
 namespace {
 
-using robust::Adapter;
-using robust::InfoLine;
-using robust::Port;
+using e2e::Adapter;
+using e2e::InfoLine;
+using e2e::Port;
 using Names = std::vector<std::string>;
 
 // Faults of one disk on the shared bus "disks", behind nodeA's port c0.
@@ -160,7 +160,7 @@ Expected Matrix() {
 class RobustFaultsTest : public testing::Test {
  protected:
   e2e::ScopedTempDir tmp_;
-  robust::Cluster cluster_{tmp_.path() + "/cluster"};
+  e2e::Cluster cluster_{tmp_.path() + "/cluster"};
 };
 
 TEST_F(RobustFaultsTest, EveryFaultLeavesExactlyWhatCouldBeRead) {
@@ -175,7 +175,7 @@ TEST_F(RobustFaultsTest, EveryFaultLeavesExactlyWhatCouldBeRead) {
     EXPECT_EQ(r.status, 0) << run;
     EXPECT_EQ(r.out, "") << run;
     EXPECT_EQ(r.err, e.err) << run;
-    EXPECT_TRUE(robust::SameLines(cluster_.DeviceInfo("nodeA"), e.device_info))
+    EXPECT_TRUE(e2e::SameLines(cluster_.DeviceInfo("nodeA"), e.device_info))
         << run;
     EXPECT_EQ(e2e::ListDir(cluster_.Cspecials("nodeA")), e.cspecials) << run;
     EXPECT_EQ(e2e::ListDir(cluster_.Hostadp("nodeA")),
@@ -200,7 +200,7 @@ TEST_F(RobustFaultsTest, EveryFaultLeavesExactlyWhatCouldBeRead) {
     r = cluster_.Cspec("nodeA", args);
     EXPECT_EQ(r.status, 0) << args.size() << "\n" << r.err;
   }
-  EXPECT_TRUE(robust::SameLines(cluster_.DeviceInfo("nodeA"), e.device_info));
+  EXPECT_TRUE(e2e::SameLines(cluster_.DeviceInfo("nodeA"), e.device_info));
 }
 
 }  // namespace

@@ -13,15 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "tests/cspec_e2e.h"
-#include "tests/robust_cluster.h"
+#include "tests/e2e_util.h"
 
 namespace {
 
-using robust::Cluster;
-using robust::LockedByOther;
-using robust::Running;
-using robust::WaitFor;
+using e2e::Cluster;
+using e2e::LockedByOther;
+using e2e::Running;
+using e2e::WaitFor;
 using Names = std::vector<std::string>;
 
 class RobustSignalTest : public testing::Test {
@@ -30,9 +29,9 @@ class RobustSignalTest : public testing::Test {
     // SIGQUIT would leave a core file in the machine's directory.
     const struct rlimit no_core = {0, 0};
     setrlimit(RLIMIT_CORE, &no_core);
-    e2e::RunResult r = cluster_.Create(robust::LongProbeFabric());
+    e2e::RunResult r = cluster_.Create(e2e::LongProbeFabric());
     ASSERT_EQ(r.status, 0) << r.err;
-    info_ = cluster_.Root("nodeA") + cspec_e2e::kDeviceInfo;
+    info_ = cluster_.Root("nodeA") + e2e::kDeviceInfo;
   }
 
   // A -d -r run whose lines fill a pipe nobody reads, so that it stops
@@ -52,14 +51,12 @@ class RobustSignalTest : public testing::Test {
     e2e::RunResult r = cluster_.Cspec("nodeA", {"-r"});
     EXPECT_EQ(r.status, 0) << after;
     EXPECT_EQ(r.err, "") << after;
-    EXPECT_TRUE(robust::SameLines(cluster_.DeviceInfo("nodeA"),
-                                  robust::LongProbeInfo()))
+    EXPECT_TRUE(
+        e2e::SameLines(cluster_.DeviceInfo("nodeA"), e2e::LongProbeInfo()))
         << after;
   }
 
-  Names TmpNodes() const {
-    return cspec_e2e::TmpNodes(cluster_.Hostadp("nodeA"));
-  }
+  Names TmpNodes() const { return e2e::TmpNodes(cluster_.Hostadp("nodeA")); }
 
   e2e::ScopedTempDir tmp_;
   Cluster cluster_{tmp_.path() + "/cluster"};
@@ -94,7 +91,7 @@ TEST_F(RobustSignalTest, IgnoredHangupIsLeftIgnored) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(TmpNodes(), Names{});
   EXPECT_TRUE(
-      robust::SameLines(cluster_.DeviceInfo("nodeA"), robust::LongProbeInfo()));
+      e2e::SameLines(cluster_.DeviceInfo("nodeA"), e2e::LongProbeInfo()));
 }
 
 }  // namespace

@@ -56,6 +56,8 @@ TEST(FabricParserTest, RefusesBadLinesNamingLineAndCause) {
       {"bus a\ndisk 1 V P R serial=" + serial + "x\n", 2, "serial: longer"},
       {"bus a\ndisk 1 V P R serial=" + serial + "\n", 0, ""},
       {"bus a\ndisk 1 \"V P R\n", 2, "unterminated quote"},
+      {std::string("bus b\n  adapter m 0 0 0 7\0\n", 27), 2, "NUL byte in line"},
+      {"# " + std::string(100 * 1024, 'x') + "\nbus a\ndisk 1 V P R", 0, ""},
   };
   for (const auto& c : cases) {
     Fabric f;
