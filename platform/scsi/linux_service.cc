@@ -26,11 +26,6 @@ constexpr uint8_t kIllegalRequest = 0x05;
 constexpr uint8_t kInvalidOpcode = 0x20, kInvalidFieldInCdb = 0x24;
 constexpr uint32_t kBadInitiator = 0xFFFFFFFFu;
 
-int Fail(int error) {
-  errno = error;
-  return -1;
-}
-
 // The first line of a sysfs attribute, without its newline; "" when the
 // file cannot be read.
 std::string ReadAttribute(const std::string& path) {
@@ -314,15 +309,7 @@ int LinuxService::SetInitiatorInquiry(int fd, int length,
   for (size_t slash = file.find('/', 1); slash != std::string::npos;
        slash = file.find('/', slash + 1))
     ::mkdir(file.substr(0, slash).c_str(), 0755);
-  VendorArea area;
-  memcpy(area.data(), data, area.size());
-  std::string message;
-  if (!adapters_.Write(key, area, &message)) {
-    int saved = errno;
-    fprintf(stderr, "%s\n", message.c_str());
-    return Fail(saved);
-  }
-  return 0;
+  return StoreArea(adapters_, key, data);
 }
 
 uint32_t LinuxService::InitiatorNode(int fd) {

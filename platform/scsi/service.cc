@@ -29,11 +29,6 @@ constexpr uint8_t kHardwareError = 0x04, kIllegalRequest = 0x05;
 constexpr uint8_t kInternalTargetFailure = 0x44, kInvalidOpcode = 0x20,
                   kInvalidFieldInCdb = 0x24;
 
-int Fail(int error) {
-  errno = error;
-  return -1;
-}
-
 // Splits a machine root into the machine's name and the fabric's and the
 // state's paths.  A root ending in "." or ".." is resolved first, so that
 // the machine keeps its name.
@@ -170,15 +165,7 @@ int FabricService::SetInitiatorInquiry(int fd, int length,
   if (data == nullptr) return Fail(EFAULT);
   if (length != kVendorAreaLength) return Fail(EINVAL);
   if (h->local->faults.setinquiry) return Fail(EIO);
-  VendorArea area;
-  memcpy(area.data(), data, area.size());
-  std::string message;
-  if (!state_.Write(AreaKey(machine_, h->local->port), area, &message)) {
-    int saved = errno;
-    fprintf(stderr, "%s\n", message.c_str());
-    return Fail(saved);
-  }
-  return 0;
+  return StoreArea(state_, AreaKey(machine_, h->local->port), data);
 }
 
 uint32_t FabricService::InitiatorNode(int fd) {
@@ -267,5 +254,21 @@ Service& TheService() {
 }
 
 void ResetServiceForTesting() { g_service.reset(); }
+
+int Fail(int error) {
+  errno = error;
+  return -1;
+}
+
+int StoreArea(const StateFile& file, const std::string& key,
+              const unsigned char* data) {
+  VendorArea area;
+  memcpy(area.data(), data, area.size());
+  std::string message;
+  if (file.Write(key, area, &message)) return 0;
+  int saved = errno;
+  fprintf(stderr, "%s\n", message.c_str());
+  return Fail(saved);
+}
 
 }  // namespace scsi

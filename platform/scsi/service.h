@@ -36,6 +36,15 @@
 
 namespace scsi {
 
+// How every call of either backend fails: errno set to error, result -1.
+int Fail(int error);
+
+// Keeps the 20 bytes at data as the vendor-specific area under key in
+// file, as SetInitiatorInquiry does in either backend.  Returns 0, or
+// prints the file's message on standard error and fails with its errno.
+int StoreArea(const StateFile& file, const std::string& key,
+              const unsigned char* data);
+
 // One backend: the calls of io.h, with their results and errors.
 class Service {
  public:
