@@ -328,15 +328,12 @@ uint32_t LinuxService::InitiatorNode(int fd) {
 }
 
 int LinuxService::PassThrough(int fd, int request, void* request_block) {
-  if (request != libio_magic) return Fail(EINVAL);
-  if (request_block == nullptr) return Fail(EFAULT);
-  const ScsiRequest& req = *static_cast<const ScsiRequest*>(request_block);
   const Handle* h = Find(fd);
-  if (h == nullptr) return Fail(EBADF);
-  if (req.command == nullptr) return Fail(EFAULT);
-  if (req.cdb_length != 6) return Fail(EINVAL);
+  const ScsiRequest* checked =
+      CheckedRequest(request, request_block, h != nullptr);
+  if (checked == nullptr) return -1;
+  const ScsiRequest& req = *checked;
   const ScsiCommand& cmd = *req.command;
-  if (cmd.data == nullptr && cmd.length != 0) return Fail(EFAULT);
   if (cmd.cdb[0] != kInquiryOpcode) {
     if (req.sense != nullptr)
       FillSense(req.sense, kIllegalRequest, kInvalidOpcode);

@@ -219,15 +219,12 @@ int FabricService::Execute(const Device& device, const ScsiCommand& cmd,
 }
 
 int FabricService::PassThrough(int fd, int request, void* request_block) {
-  if (request != libio_magic) return Fail(EINVAL);
-  if (request_block == nullptr) return Fail(EFAULT);
-  const ScsiRequest& req = *static_cast<const ScsiRequest*>(request_block);
   const Handle* h = Find(fd);
-  if (h == nullptr) return Fail(EBADF);
-  if (req.command == nullptr) return Fail(EFAULT);
-  if (req.cdb_length != 6) return Fail(EINVAL);
+  const ScsiRequest* checked =
+      CheckedRequest(request, request_block, h != nullptr);
+  if (checked == nullptr) return -1;
+  const ScsiRequest& req = *checked;
   const ScsiCommand& cmd = *req.command;
-  if (cmd.data == nullptr && cmd.length != 0) return Fail(EFAULT);
   Sense sense{kHardwareError, kInternalTargetFailure};
   int error = Execute(*h->device, cmd, &sense);
   if (error == 0) return 0;
@@ -269,6 +266,23 @@ int StoreArea(const StateFile& file, const std::string& key,
   int saved = errno;
   fprintf(stderr, "%s\n", message.c_str());
   return Fail(saved);
+}
+
+const ScsiRequest* CheckedRequest(int request, void* request_block,
+                                  bool open) {
+  auto fail = [](int error) {
+    Fail(error);
+    return nullptr;
+  };
+  if (request != libio_magic) return fail(EINVAL);
+  if (request_block == nullptr) return fail(EFAULT);
+  const auto* req = static_cast<const ScsiRequest*>(request_block);
+  if (!open) return fail(EBADF);
+  if (req->command == nullptr) return fail(EFAULT);
+  if (req->cdb_length != 6) return fail(EINVAL);
+  if (req->command->data == nullptr && req->command->length != 0)
+    return fail(EFAULT);
+  return req;
 }
 
 }  // namespace scsi

@@ -45,6 +45,12 @@ int Fail(int error);
 int StoreArea(const StateFile& file, const std::string& key,
               const unsigned char* data);
 
+// The pass-through request of either backend, checked in the order its
+// errors take precedence (request code, block, descriptor, command, CDB
+// length, data); nullptr with errno set when it is not one to carry out.
+// open: whether the descriptor addresses an open device.
+const ScsiRequest* CheckedRequest(int request, void* request_block, bool open);
+
 // One backend: the calls of io.h, with their results and errors.
 class Service {
  public:
