@@ -7,87 +7,71 @@
 
 #include <errno.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <string>
 
-#include "platform/os/os.h"
 #include "platform/scsi/fabric.h"
 #include "platform/scsi/inquiry_data.h"
-#include "platform/scsi/scsi_test_util.h"
 #include "tests/e2e_util.h"
 
 namespace scsi {
 namespace {
 
-class FakeSysfs {
- public:
-  explicit FakeSysfs(const std::string& root)
-      : sys_(root + "/sys"), dev_(root + "/dev") {}
-  LinuxService Service(const std::string& adapters) const {
-    return LinuxService(sys_, dev_, adapters);
-  }
+uint32_t Dev(int bus, int controller, int scsi_bus, int target) {
+  return e2e::Dev(35, bus, controller, scsi_bus, target);
+}
 
-  // Host n hanging off the device at path below sys/devices; hba_id < 0:
-  // a transport without one.
-  void AddHost(int n, const std::string& path, const std::string& proc_name,
-               int hba_id) {
-    std::string host = "host" + std::to_string(n);
-    std::string dir = sys_ + "/devices/" + path + "/" + host;
-    e2e::WriteFile(dir + "/scsi_host/" + host + "/proc_name", proc_name + "\n");
-    Link("../../../" + host, dir + "/scsi_host/" + host + "/device");
-    Link(dir + "/scsi_host/" + host, sys_ + "/class/scsi_host/" + host);
-    if (hba_id >= 0) {
-      e2e::WriteFile(dir + "/spi_host/" + host + "/hba_id",
-                     std::to_string(hba_id) + "\n");
-      Link(dir + "/spi_host/" + host, sys_ + "/class/spi_host/" + host);
-    }
-  }
-  // The device H:C:T:L with its generic node sg ("" for none), whose
-  // /dev entry is a file, or a link that does not resolve when dangling.
-  void AddDevice(const std::string& hctl, const std::string& sg,
-                 bool dangling = false) {
-    std::string dir = sys_ + "/bus/scsi/devices/" + hctl;
-    e2e::WriteFile(dir + "/type", "0\n");
-    if (sg.empty()) return;
-    e2e::WriteFile(dir + "/scsi_generic/" + sg + "/dev", "");
-    if (dangling)
-      Link(sg, dev_ + "/" + sg);
-    else
-      e2e::WriteFile(dev_ + "/" + sg, "");
-  }
-  static void Link(const std::string& target, const std::string& at) {
-    e2e::WriteFile(at, "");
-    unlink(at.c_str());
-    ASSERT_EQ(symlink(target.c_str(), at.c_str()), 0) << at;
-  }
+void Link(const std::string& target, const std::string& at) {
+  e2e::WriteFile(at, "");  // makes its directories
+  unlink(at.c_str());
+  ASSERT_EQ(symlink(target.c_str(), at.c_str()), 0) << at;
+}
 
- private:
-  std::string sys_, dev_;
-};
+// Host n of the fake sysfs under root, hanging off the device at path below
+// sys/devices; hba_id < 0: a transport without one.
+void AddHost(const std::string& root, int n, const std::string& path,
+             const std::string& proc_name, int hba_id) {
+  const std::string host = "host" + std::to_string(n);
+  const std::string dir = root + "/sys/devices/" + path + "/" + host;
+  e2e::WriteFile(dir + "/scsi_host/" + host + "/proc_name", proc_name + "\n");
+  Link("../../../" + host, dir + "/scsi_host/" + host + "/device");
+  Link(dir + "/scsi_host/" + host, root + "/sys/class/scsi_host/" + host);
+  if (hba_id < 0) return;
+  e2e::WriteFile(dir + "/spi_host/" + host + "/hba_id",
+                 std::to_string(hba_id) + "\n");
+  Link(dir + "/spi_host/" + host, root + "/sys/class/spi_host/" + host);
+}
 
 class LinuxServiceTest : public testing::Test {
  protected:
-  LinuxServiceTest() : fake_(dir_.path()) {
-    fake_.AddHost(0, "pci0000:00/0000:00:04.0", "sym53c8xx", 7);
-    fake_.AddDevice("0:0:0:0", "sg0");
-    fake_.AddDevice("0:0:2:0", "");
-    fake_.AddDevice("0:0:3:0", "sg5", true);
-    fake_.AddHost(10, "pci0000:00/0000:00:06.0/virtio2", "virtio_scsi", -1);
-    fake_.AddDevice("10:1:3:0", "sg1");
+  LinuxServiceTest() {
+    AddHost(dir_.path(), 0, "pci0000:00/0000:00:04.0", "sym53c8xx", 7);
+    AddHost(dir_.path(), 10, "pci0000:00/0000:00:06.0/virtio2", "virtio_scsi",
+            -1);
+    // Devices H:C:T:L with their generic node: none for 0:0:2:0, one whose
+    // /dev entry is a link that does not resolve for 0:0:3:0.
+    for (const char* hctl : {"0:0:0:0", "0:0:2:0", "0:0:3:0", "10:1:3:0"})
+      e2e::WriteFile(Sys("/bus/scsi/devices/") + hctl + "/type", "0\n");
+    for (const char* d :
+         {"0:0:0:0/scsi_generic/sg0", "0:0:3:0/scsi_generic/sg5",
+          "10:1:3:0/scsi_generic/sg1"})
+      e2e::WriteFile(Sys("/bus/scsi/devices/") + d + "/dev", "");
+    e2e::WriteFile(dir_.path() + "/dev/sg0", "");
+    e2e::WriteFile(dir_.path() + "/dev/sg1", "");
+    Link("sg5", dir_.path() + "/dev/sg5");
   }
-
-  // Opens a node with the address; *error gets errno on failure.
+  std::string Sys(const std::string& path) const {
+    return dir_.path() + "/sys" + path;
+  }
+  LinuxService Service(const std::string& root) const {
+    return LinuxService(root + "/sys", root + "/dev", adapters_);
+  }
+  // Opens a fresh node with the address; *error gets errno on failure.
   int Open(LinuxService& s, int b, int c, int sb, int t, int* error) {
-    std::string node = dir_.path() + "/node";
-    unlink(node.c_str());
-    EXPECT_EQ(
-        _xmknod(XMKNOD_VER, node.c_str(), S_IFCHR | 0400, Dev(b, c, sb, t)), 0)
-        << strerror(errno);
+    std::string node = dir_.path() + "/node" + std::to_string(++nodes_);
+    e2e::MakeNode(node, Dev(b, c, sb, t));
     errno = 0;
     int fd = s.Open(node.c_str());
     *error = fd < 0 ? errno : 0;
@@ -95,8 +79,8 @@ class LinuxServiceTest : public testing::Test {
   }
 
   e2e::ScopedTempDir dir_;
-  FakeSysfs fake_;
   std::string adapters_ = dir_.path() + "/var/lib/ruded/adapters";
+  int nodes_ = 0;
 };
 
 TEST_F(LinuxServiceTest, AddressesMapToHostsChannelsAndTargets) {
@@ -119,7 +103,7 @@ TEST_F(LinuxServiceTest, AddressesMapToHostsChannelsAndTargets) {
       {1, 2, 0, 0, ENODEV, false},  // channel 0 is on every host
       {1, 2, 2, 0, ENXIO, false},
   };
-  LinuxService s = fake_.Service(adapters_);
+  LinuxService s = Service(dir_.path());
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.bus << "." << c.controller << "."
                                     << c.scsi_bus << " t" << c.target);
@@ -144,7 +128,7 @@ TEST_F(LinuxServiceTest, AddressesMapToHostsChannelsAndTargets) {
 // The adapter answers for itself; its area is kept by its device path, so
 // a stamp made through any node of the host survives host renumbering.
 TEST_F(LinuxServiceTest, AdapterAnswersItselfAndKeepsItsAreaByDevicePath) {
-  LinuxService s = fake_.Service(adapters_);
+  LinuxService s = Service(dir_.path());
   int error = 0;
   int adapter = Open(s, 0, 0, 0, 7, &error);
   ASSERT_GE(adapter, 0) << strerror(error);
@@ -177,9 +161,8 @@ TEST_F(LinuxServiceTest, AdapterAnswersItselfAndKeepsItsAreaByDevicePath) {
                 "0000000000000000000000\n");
 
   // The same adapter as host 4 after a reboot.
-  FakeSysfs moved(dir_.path() + "/later");
-  moved.AddHost(4, "pci0000:00/0000:00:04.0", "sym53c8xx", 7);
-  LinuxService again = moved.Service(adapters_);
+  AddHost(dir_.path() + "/later", 4, "pci0000:00/0000:00:04.0", "sym53c8xx", 7);
+  LinuxService again = Service(dir_.path() + "/later");
   int fd = Open(again, 0, 4, 0, 7, &error);
   ASSERT_EQ(again.ProcessorInquiry(fd, data), 0) << strerror(error);
   memcpy(area.data(), data + 36, area.size());

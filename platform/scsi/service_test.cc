@@ -1,7 +1,8 @@
-// The SCSI service on the machines of a cluster: how a node's number
-// addresses a device, no hardware without a good fabric, areas shared
-// between machines and kept across runs, and the C calls serving the
-// machine that RUDED_ROOT names.
+// The SCSI stand-in over a simulated fabric: the fabric file's rules, how a
+// node's number addresses a device, no hardware without a good fabric,
+// areas shared between machines and kept across runs in fabric.state
+// (under its lock, never overwriting a corrupt one), and the C calls
+// serving the machine that RUDED_ROOT names.
 
 #include "platform/scsi/service.h"
 
@@ -11,12 +12,15 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/os/os.h"
+#include "platform/scsi/fabric_parser.h"
 #include "platform/scsi/inquiry_data.h"
 #include "platform/scsi/io.h"
-#include "platform/scsi/scsi_test_util.h"
+#include "platform/scsi/state.h"
+#include "tests/e2e_util.h"
 
 namespace scsi {
 namespace {
@@ -32,11 +36,28 @@ const char kFabric[] =
     "  adapter nodeA 0 0 2 7\n"
     "  disk 0 V P R\n";
 
+uint32_t Dev(int bus, int controller, int scsi_bus, int target) {
+  return e2e::Dev(35, bus, controller, scsi_bus, target);
+}
+
+// A cluster directory holding kFabric and the roots of its machines.
+struct Cluster : e2e::ScopedTempDir {
+  Cluster() {
+    e2e::WriteFile(path() + "/fabric", kFabric);
+    for (const char* m : {"/nodeA", "/nodeB"})
+      mkdir((path() + m).c_str(), 0755);
+  }
+  std::string Root(const std::string& machine) const {
+    return path() + "/" + machine;
+  }
+};
+
 class ServiceTest : public testing::Test {
  protected:
   // Opens a fresh node with dev on service s; the errno it left in *error.
   int Open(Service& s, uint32_t dev, int* error = nullptr) {
-    std::string path = cluster_.Node("node" + std::to_string(++nodes_), dev);
+    std::string path = cluster_.path() + "/node" + std::to_string(++nodes_);
+    e2e::MakeNode(path, dev);
     errno = 0;
     int fd = s.Open(path.c_str());
     if (error != nullptr) *error = errno;
@@ -50,10 +71,78 @@ class ServiceTest : public testing::Test {
     return DescribeArea(*reinterpret_cast<VendorArea*>(data + 36));
   }
 
-  TestCluster cluster_{kFabric};
+  Cluster cluster_;
   FabricService a_{cluster_.Root("nodeA")}, b_{cluster_.Root("nodeB")};
+  StateFile state_{cluster_.path() + "/fabric.state"};
   int nodes_ = 0;
 };
+
+// One row per rule of the fabric file: the line a bad fabric is refused at
+// and the cause named, or line 0 for a fabric at the edge of a limit that
+// is accepted.
+TEST(FabricTest, RefusesBadLinesNamingLineAndCause) {
+  const std::string serial(kMaxSerialLength, 'x');
+  const struct {
+    std::string text;
+    int line;
+    const char* message;
+  } cases[] = {
+      {"adapter a 0 0 0 7\n", 1, "adapter: comes before any bus line"},
+      {"bus\n", 1, "bus: expected bus <name>"},
+      {"bus a\nbus a\n", 2, "bus \"a\" already opened at line 1"},
+      {"bus a x=1\n", 1, "bus: takes no options"},
+      {"bus a\n\nfloppy 1\n", 3, "unknown line \"floppy\""},
+      {"open=EIO\n", 1, "a line begins with bus, adapter, disk or device"},
+      {"bus a\nadapter m 8 0 0 7\n", 2,
+       "adapter: bus \"8\" is not a number from 0 to 7"},
+      {"bus a\nadapter m 0 0 4 7\n", 2, "adapter: SCSI bus \"4\""},
+      {"bus a\nadapter m 0 0 0 16\n", 2, "adapter: id \"16\""},
+      {"bus a\nadapter m 0 0 0 -1\n", 2, "adapter: id \"-1\""},
+      {"bus a\nadapter m 0 0 0\n", 2, "adapter: expected adapter <machine>"},
+      {"bus a\nadapter .. 0 0 0 1\n", 2, "adapter: machine name"},
+      {"bus a\nadapter fabric 0 0 0 1\n", 2, "adapter: machine name"},
+      {"bus a\nadapter m 0 0 0 1\nbus b\nadapter m 0 0 0 2\n", 4,
+       "adapter: m 0.0.0 is already attached at line 2"},
+      {"bus a\nadapter m 0 0 0 1\ndisk 1 V P R\n", 3,
+       "disk: target 1 of bus \"a\" is already taken at line 2"},
+      {"bus a\ndisk 1 VENDOR123 P R\n", 2,
+       "disk: vendor \"VENDOR123\" is longer than 8 characters"},
+      {"bus a\ndisk 1 V 12345678901234567 R\n", 2, "disk: product"},
+      {"bus a\ndisk 1 V P 12345\n", 2, "disk: revision"},
+      {"bus a\ndevice 1 32 V P R\n", 2, "device: type \"32\""},
+      {"bus a\ndisk 1 V P R colour=red\n", 2, "unknown option \"colour\""},
+      {"bus a\ndisk 1 V P R stamp=c0:x\n", 2,
+       "option \"stamp\" does not apply to disk"},
+      {"bus a\ndisk 1 V P R open=EIO open=EIO\n", 2,
+       "option \"open\" given twice"},
+      {"bus a\ndisk 1 V P R open=5\n", 2, "open: unknown errno name"},
+      {"bus a\ndisk 1 V P R inquiry=yes\n", 2,
+       "inquiry: the only value is \"fail\""},
+      {"bus a\nadapter m 0 0 0 1 stamp=c00:x\n", 2, "stamp: expected"},
+      {"bus a\nadapter m 0 0 0 1 stamp=c0:123456789012345678\n", 2,
+       "stamp: node name \"123456789012345678\" is longer than 17 bytes"},
+      {"bus a\nadapter m 0 0 0 1 stamp=c773:12345678901234567\n", 0, ""},
+      {"bus a\nadapter m 0 0 0 1 initiator=0.0.4.1\n", 2,
+       "initiator: expected"},
+      {"bus a\nadapter m 0 0 0 1 initiator=0.0.0.1.\n", 2,
+       "initiator: expected"},
+      {"bus a\ndisk 1 V P R serial=" + serial + "x\n", 2, "serial: longer"},
+      {"bus a\ndisk 1 V P R serial=" + serial + "\n", 0, ""},
+      {"bus a\ndisk 1 \"V P R\n", 2, "unterminated quote"},
+      {std::string("bus b\n  adapter m 0 0 0 7\0\n", 27), 2,
+       "NUL byte in line"},
+      {"# " + std::string(100 * 1024, 'x') + "\nbus a\ndisk 1 V P R", 0, ""},
+  };
+  for (const auto& c : cases) {
+    Fabric f;
+    ParseError error;
+    EXPECT_EQ(ParseFabric(c.text, &f, &error), c.line == 0) << c.text;
+    if (c.line == 0) continue;
+    EXPECT_EQ(error.line, c.line) << c.text;
+    EXPECT_NE(error.message.find(c.message), std::string::npos)
+        << c.text << " gave: " << error.message;
+  }
+}
 
 TEST_F(ServiceTest, OpenResolvesTheNodesAddress) {
   const struct {
@@ -61,14 +150,16 @@ TEST_F(ServiceTest, OpenResolvesTheNodesAddress) {
     uint32_t dev;
     int error;  // 0: opens
   } cases[] = {
-      {&a_, Dev(0, 0, 0, 3), 0},       {&a_, Dev(0, 0, 0, 7), 0},
-      {&a_, Dev(0, 0, 0, 6), 0},       {&a_, Dev(0, 0, 0, 5), 0},
-      {&a_, Dev(0, 0, 0, 4), ENODEV},  {&a_, Dev(0, 0, 0, 8), EBUSY},
-      {&a_, Dev(0, 0, 1, 0), ENXIO},   {&a_, Dev(0, 0, 3, 0), ENXIO},
-      {&a_, Dev(0, 0, 2, 0), 0},       {&a_, Dev(0, 0, 2, 1), ENODEV},
-      {&a_, Dev(0, 1, 0, 3), ENXIO},   {&a_, Dev(2, 0, 0, 0), ENXIO},
-      {&b_, Dev(0, 1, 0, 3), 0},       {&b_, Dev(0, 0, 0, 3), ENXIO},
-      {&b_, Dev(0, 1, 1, 3), ENXIO},
+      {&a_, Dev(0, 0, 0, 3), 0},       // a disk
+      {&a_, Dev(0, 0, 0, 7), 0},       // its own adapter
+      {&a_, Dev(0, 0, 0, 6), 0},       // the other machine's adapter
+      {&a_, Dev(0, 0, 0, 5), 0},       // a device of another type
+      {&a_, Dev(0, 0, 0, 4), ENODEV},  // nothing at the target
+      {&a_, Dev(0, 0, 0, 8), EBUSY},   // open=EBUSY
+      {&a_, Dev(0, 0, 1, 0), ENXIO},   // no adapter of its own there
+      {&a_, Dev(0, 0, 2, 0), 0},       // its second bus
+      {&a_, Dev(0, 1, 0, 3), ENXIO},   // nodeB's port, not nodeA's
+      {&b_, Dev(0, 1, 0, 3), 0},          {&b_, Dev(0, 0, 0, 3), ENXIO},
       {&a_, Dev(0, 0, 0, 3) | 0x2101, 0},  // s, d and bit 13 play no part
   };
   for (const auto& c : cases) {
@@ -83,10 +174,10 @@ TEST_F(ServiceTest, OpenResolvesTheNodesAddress) {
     EXPECT_EQ(errno, EBADF);
   }
   errno = 0;
-  EXPECT_EQ(a_.Open((cluster_.dir() + "/absent").c_str()), -1);
+  EXPECT_EQ(a_.Open((cluster_.path() + "/absent").c_str()), -1);
   EXPECT_EQ(errno, ENOENT);
   errno = 0;
-  EXPECT_EQ(a_.Open((cluster_.dir() + "/fabric").c_str()), -1);
+  EXPECT_EQ(a_.Open((cluster_.path() + "/fabric").c_str()), -1);
   EXPECT_EQ(errno, ENODEV) << "a regular file addresses no device";
 }
 
@@ -97,7 +188,8 @@ TEST_F(ServiceTest, NoGoodFabricMeansNoHardware) {
   EXPECT_EQ(error, ENXIO);
 
   // A bad fabric is reported once, naming its file and line.
-  e2e::WriteFile(cluster_.dir() + "/fabric", "bus a\n  adapter nodeA 0 0 0 99\n");
+  e2e::WriteFile(cluster_.path() + "/fabric",
+                 "bus a\n  adapter nodeA 0 0 0 99\n");
   testing::internal::CaptureStderr();
   FabricService bad(cluster_.Root("nodeA"));
   for (int target : {3, 7}) {
@@ -109,7 +201,7 @@ TEST_F(ServiceTest, NoGoodFabricMeansNoHardware) {
                 "/../fabric:2: adapter: id \"99\" is not a number from 0 "
                 "to 15\n");
 
-  unlink((cluster_.dir() + "/fabric").c_str());
+  unlink((cluster_.path() + "/fabric").c_str());
   FabricService bare(cluster_.Root("nodeA"));
   EXPECT_EQ(Open(bare, Dev(0, 0, 0, 3), &error), -1);
   EXPECT_EQ(error, ENXIO);
@@ -152,10 +244,56 @@ TEST_F(ServiceTest, CallsServeTheMachineOfTheRootAndReadTheFabricOnce) {
     EXPECT_EQ(IO_Inquiry(fd, data), 0);
     EXPECT_EQ(IO_GetInitiatorNode(fd), Dev(0, 0, 0, 7));
     EXPECT_EQ(IO_Close(fd), 0);
-    e2e::WriteFile(cluster_.dir() + "/fabric", "garbage\n");
+    e2e::WriteFile(cluster_.path() + "/fabric", "garbage\n");
   }
   unsetenv(RUDED_ROOT_ENV);
   ResetServiceForTesting();
+}
+
+TEST_F(ServiceTest, CorruptStateIsReportedAndNeverOverwritten) {
+  const std::string text = "# ok\nnodeA 0.0.0 nothex\n";
+  e2e::WriteFile(state_.path(), text);
+  AreaMap areas;
+  std::string message;
+  errno = 0;
+  EXPECT_FALSE(state_.Read(&areas, &message));
+  EXPECT_EQ(errno, EIO);
+  EXPECT_EQ(message.rfind(state_.path() + ":2: ", 0), 0u) << message;
+  EXPECT_FALSE(state_.Write("nodeB 0.0.0", VendorArea{}, &message));
+  EXPECT_EQ(e2e::ReadFile(state_.path()), text);
+}
+
+// The lock makes each read-change-write whole, so no area is lost, and the
+// file is replaced whole, so no temporary is left beside it.
+TEST_F(ServiceTest, ConcurrentWritersLoseNothing) {
+  constexpr int kWriters = 4, kAreasEach = 24;
+  for (int w = 0; w < kWriters; ++w) {
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      StateFile mine(state_.path());
+      std::string message, m = "m" + std::to_string(w);
+      bool ok = true;
+      for (int i = 0; i < kAreasEach; ++i) {
+        Port p{i / 32, (i / 4) % 8, i % 4};
+        ok = ok && mine.Write(AreaKey(m, p), MakeArea(p, m), &message);
+      }
+      _exit(ok ? 0 : 1);
+    }
+  }
+  for (int w = 0; w < kWriters; ++w) {
+    int status = 0;
+    wait(&status);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  AreaMap areas;
+  std::string message;
+  ASSERT_TRUE(state_.Read(&areas, &message)) << message;
+  EXPECT_EQ(areas.size(), static_cast<size_t>(kWriters * kAreasEach));
+  EXPECT_EQ(areas[AreaKey("m3", {0, 1, 2})], MakeArea({0, 1, 2}, "m3"));
+  EXPECT_EQ(e2e::ListDir(cluster_.path()),
+            (std::vector<std::string>{"fabric", "fabric.state",
+                                      "fabric.state.lock", "nodeA", "nodeB"}));
 }
 
 }  // namespace
