@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <iterator>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -42,43 +44,33 @@ class OtClusterTest : public ::testing::Test {
 
 TEST_F(OtClusterTest, UsageAndFailureStatuses) {
   const struct {
-    std::vector<std::string> argv;
+    const char* line;  // the program and its arguments, without quotes
     std::string input;
     int status;
     std::string err;
   } cases[] = {
-      {{"OTgetattr", "-A", "disk1"},
-       "",
-       2,
+      {"OTgetattr -A disk1", "", 2,
        "OTgetattr: option -K is required\n"
        "usage: OTgetattr -A alias -K attribute\n"},
-      {{"OTgetobj", "-A", "nothing"}, "", 1, "OTgetobj: no object nothing\n"},
-      {{"OTput", "-A", "disk1", "-I", "-"},
-       "a=\"open\n",
-       1,
+      {"OTgetobj -A nothing", "", 1, "OTgetobj: no object nothing\n"},
+      {"OTput -A disk1 -I -", "a=\"open\n", 1,
        "OTput: standard input: not a keyword stream (sspi_errno 252)\n"},
-      {{"OTperform", "-A", "System", "-M", "do_echo", "-I", "-"},
-       "a=\"x\" b=\"y\"\n",
-       1,
+      {"OTperform -A System -M do_echo -I -", "a=\"x\" b=\"y\"\n", 1,
        "OTperform: standard input: not a parameter file: the value of a is "
        "followed by more after its closing quote\n"},
       // Bare pairs may share a line: the pair after size=1 is read.
-      {{"OTput", "-A", "disk1", "-I", "-"},
-       "size=1 alias=other\n",
-       1,
+      {"OTput -A disk1 -I -", "size=1 alias=other\n", 1,
        "OTput: alias names the object and cannot be put\n"},
-      {{"OTput", "-A", "disk1", "-I", "/no/such/file"},
-       "",
-       1,
+      {"OTput -A disk1 -I /no/such/file", "", 1,
        "OTput: open(/no/such/file): No such file or directory\n"},
-      {{"OTinit", "-x"},
-       "",
-       2,
+      {"OTinit -x", "", 2,
        "OTinit: bad option -x\nusage: OTinit [-S servers]\n"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.err);
-    RunResult r = On("alpha", c.argv, c.input);
+    SCOPED_TRACE(c.line);
+    std::istringstream words(c.line);
+    RunResult r =
+        On("alpha", {std::istream_iterator<std::string>(words), {}}, c.input);
     EXPECT_EQ(r.status, c.status);
     EXPECT_EQ(r.err, c.err);
     EXPECT_EQ(r.out, "");
@@ -115,79 +107,39 @@ TEST_F(OtClusterTest, RsclientRunsAsTheSiblingOrOverSsh) {
                  "while [ \"$1\" != -- ]; do shift; done\nexec sh -c \"$3\"\n");
   chmod(fake.c_str(), 0755);
   const std::string rs_ssh = "'" + fake + "' -F \"$FAKE_DIR/a b\"";
-  const std::string ssh_args =
-      "-F|" + dir_.path() + "/a b|-o|BatchMode=yes|-T|--|gamma|";
-  const std::string io = "cat; echo err >&2; exit 7";
+  const std::string subst = "'" + fake + "' $(touch " + marker + ")";
+  const std::string touch = "touch " + marker, io = "cat; echo err >&2; exit 7";
+  const std::string as_beta = "beta\n" + beta + "\n" + beta + "\n";
+  const std::string ssh = "-F|" + dir_.path() + "/a b|-o|BatchMode=yes|-T|--|";
+  const std::string ssh_io = ssh + "gamma|" + io + "|";
+  const std::string ssh_255 = ssh + "gamma|exit 255|";
   const struct {
-    std::vector<std::string> args;
-    std::string rs_ssh, input;
+    const char* node;  // nullptr: no -N
+    std::string command, rs_ssh, input;
     int status;
     std::string out, err, ssh;  // ssh: what it got ("" when it never ran)
   } cases[] = {
-      {{"-N", "beta", "-E", "cat etc/nodename; echo $RUDED_ROOT; pwd"},
-       rs_ssh,
-       "",
-       0,
-       "beta\n" + beta + "\n" + beta + "\n",
-       "",
-       ""},
-      {{"-N", "beta", "-E", io}, rs_ssh, "in\n", 7, "in\n", "err\n", ""},
-      {{"-N", "gamma", "-E", io},
-       rs_ssh,
-       "in\n",
-       7,
-       "in\n",
-       "err\n",
-       ssh_args + io + "|"},
-      {{"-N", "gamma", "-E", "exit 255"},
-       rs_ssh,
-       "",
-       255,
-       "",
-       "",
-       ssh_args + "exit 255|"},
-      {{"-N", "gamma", "-E", "touch " + marker},
-       "/no/such/ssh -q",
-       "",
-       255,
-       "",
-       "RSClient: /no/such/ssh: No such file or directory\n",
-       ""},
-      {{"-N", "gamma", "-E", "touch " + marker},
-       "'" + fake + "' $(touch " + marker + ")",
-       "",
-       255,
-       "",
-       "RSClient: RS_SSH: command substitution is not allowed\n",
-       ""},
-      {{"-N", "..", "-E", "touch " + marker},
-       rs_ssh,
-       "",
-       255,
-       "",
-       "RSClient: unknown node ..\n",
-       ""},
-      {{"-N", "-oProxyCommand=touch", "-E", "true"},
-       rs_ssh,
-       "",
-       255,
-       "",
-       "RSClient: unknown node -oProxyCommand=touch\n",
-       ""},
-      {{"-E", "touch " + marker},
-       rs_ssh,
-       "",
-       255,
-       "",
-       "RSClient: option -N is required\nusage: RSClient -N node -E "
-       "command\n",
+      {"beta", "cat etc/nodename; echo $RUDED_ROOT; pwd", rs_ssh, "", 0,
+       as_beta, "", ""},
+      {"beta", io, rs_ssh, "in\n", 7, "in\n", "err\n", ""},
+      {"gamma", io, rs_ssh, "in\n", 7, "in\n", "err\n", ssh_io},
+      {"gamma", "exit 255", rs_ssh, "", 255, "", "", ssh_255},
+      {"gamma", touch, "/no/such/ssh -q", "", 255, "",
+       "RSClient: /no/such/ssh: No such file or directory\n", ""},
+      {"gamma", touch, subst, "", 255, "",
+       "RSClient: RS_SSH: command substitution is not allowed\n", ""},
+      {"..", touch, rs_ssh, "", 255, "", "RSClient: unknown node ..\n", ""},
+      {"-oProxyCommand=touch", "true", rs_ssh, "", 255, "",
+       "RSClient: unknown node -oProxyCommand=touch\n", ""},
+      {nullptr, touch, rs_ssh, "", 255, "",
+       "RSClient: option -N is required\nusage: RSClient -N node -E command\n",
        ""},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.args.back());
+    SCOPED_TRACE(c.command);
     unlink((fake + ".args").c_str());
-    std::vector<std::string> argv = {"RSClient"};
-    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    std::vector<std::string> argv = {"RSClient", "-E", c.command};
+    if (c.node) argv.insert(argv.begin() + 1, {"-N", c.node});
     RunResult r = On("alpha", argv, c.input,
                      {{"RS_SSH", c.rs_ssh}, {"FAKE_DIR", dir_.path()}});
     EXPECT_EQ(r.status, c.status);
