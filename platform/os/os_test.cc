@@ -1,3 +1,6 @@
+// The machine root: where paths map, the node name it gives, and device
+// numbers through the kernel's and back.
+
 #include "platform/os/os.h"
 
 #include <errno.h>
@@ -44,9 +47,7 @@ TEST_F(OsTest, MapsAbsolutePathsUnderTheRootOnly) {
 TEST_F(OsTest, NodeNameIsTheFirstLineOfEtcNodename) {
   svr4_utsname u;
   ASSERT_EQ(nuname(&u), 0);
-  std::string host = u.nodename;  // no etc/nodename yet: the host's name
-  EXPECT_FALSE(host.empty());
-
+  EXPECT_STRNE(u.nodename, "") << "no etc/nodename yet: the host's name";
   e2e::WriteFile(root_ + "/etc/nodename", "nodeA\nsecond line\n");
   ASSERT_EQ(nuname(&u), 0);
   EXPECT_STREQ(u.nodename, "nodeA");
@@ -60,9 +61,7 @@ TEST_F(OsTest, NodeNameIsTheFirstLineOfEtcNodename) {
 
 TEST_F(OsTest, DeviceNumbersSurviveTheTripThroughLinux) {
   // Major 35 in bits 22-31, bus 7, controller 5, SCSI bus 3, target 15.
-  const uint32_t dev = (35u << 22) | (7u << 19) | (5u << 16) | (3u << 14) |
-                       (15u << 4);
-  EXPECT_EQ(platform::FromLinuxDev(platform::ToLinuxDev(dev)), dev);
+  const uint32_t dev = e2e::Dev(35, 7, 5, 3, 15);
   EXPECT_EQ(platform::FromLinuxDev(platform::ToLinuxDev(0xFFFFFFFFu)),
             0xFFFFFFFFu);
 
@@ -70,10 +69,9 @@ TEST_F(OsTest, DeviceNumbersSurviveTheTripThroughLinux) {
       << strerror(errno);
   struct stat st;
   ASSERT_EQ(_xstat(XSTAT_VER, "/node", &st), 0);
-  EXPECT_TRUE(S_ISCHR(st.st_mode));
+  EXPECT_EQ(st.st_mode, S_IFCHR | 0400u);
   EXPECT_EQ(st.st_rdev, dev);
-  EXPECT_EQ(st.st_mode & 07777, 0400u);
-  EXPECT_TRUE(e2e::Exists(root_ + "/node"));
+  EXPECT_EQ(e2e::NodeDev(root_ + "/node"), dev) << "made under the root";
 
   EXPECT_EQ(_xstat(XSTAT_VER, "/missing", &st), -1);
   EXPECT_EQ(errno, ENOENT);

@@ -78,29 +78,31 @@ class OtTest : public ::testing::Test {
 };
 
 TEST_F(OtTest, PairsThatReadBackAsTheyWereStored) {
+  const std::string k31(31, 'k'), k32(32, 'k'), v511(511, 'v'), v512(512, 'v');
   const struct {
-    Pair pair;
+    std::string keyword, value;
     bool valid;
   } cases[] = {
-      {{"k", ""}, true},
-      {{std::string(31, 'k'), std::string(511, 'v')}, true},
-      {{"multi", "line one\nline two"}, true},
-      {{"", "v"}, false},
-      {{std::string(32, 'k'), "v"}, false},
-      {{"k", std::string(512, 'v')}, false},
-      {{"a b", "v"}, false},
-      {{"a=b", "v"}, false},
-      {{"#k", "v"}, false},
-      {{"k", "say \"hi\""}, false},
+      {"k", "", true},
+      {k31, v511, true},
+      {"multi", "line one\nline two", true},
+      {"", "v", false},
+      {k32, "v", false},
+      {"k", v512, false},
+      {"a b", "v", false},
+      {"a=b", "v", false},
+      {"#k", "v", false},
+      {"k", "say \"hi\"", false},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.pair.keyword);
+    SCOPED_TRACE(c.keyword + "=" + c.value);
+    const Pair pair = {c.keyword, c.value};
     std::string err;
-    EXPECT_EQ(ValidPair(c.pair, &err), c.valid);
+    EXPECT_EQ(ValidPair(pair, &err), c.valid);
     if (!c.valid) continue;
     // What ValidPair lets through must come back unchanged.
-    ASSERT_EQ(StoreObject("obj", {c.pair}, &err), Status::kOk) << err;
-    EXPECT_EQ(Load("obj"), Pairs{c.pair});
+    ASSERT_EQ(StoreObject("obj", {pair}, &err), Status::kOk) << err;
+    EXPECT_EQ(Load("obj"), Pairs{pair});
   }
 }
 
@@ -283,20 +285,17 @@ TEST_F(OtTest, PerformRunsTheMethodWithItsParameters) {
                "echo alias=$OT_ALIAS method=$OT_METHOD "
                "size=$OT_PARAM_size where=`pwd` devtab=$OAM_DEVTAB"}});
   ListPtr params(ListFromPairs({{"size", "12"}, {"label", "x y"}}));
+  const std::string env =
+      "alias=obj|method=do_env|size=12|where=" + machine_.path() +
+      "|devtab=/etc/device.tab|";
   const struct {
     const char* method;
     KeywordList* params;
-    Pairs out;
+    std::string out;  // keyword=value|...
   } cases[] = {
-      {"do_echo", params.get(), {{"size", "12"}, {"label", "x y"}}},
-      {"do_echo", nullptr, {}},
-      {"do_env",
-       params.get(),
-       {{"alias", "obj"},
-        {"method", "do_env"},
-        {"size", "12"},
-        {"where", machine_.path()},
-        {"devtab", "/etc/device.tab"}}},
+      {"do_echo", params.get(), "size=12|label=x y|"},
+      {"do_echo", nullptr, ""},
+      {"do_env", params.get(), env},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.method);
@@ -304,7 +303,9 @@ TEST_F(OtTest, PerformRunsTheMethodWithItsParameters) {
     ASSERT_TRUE(out) << OTLastError(nullptr);
     Pairs pairs;
     EXPECT_TRUE(PairsFromList(out.get(), &pairs));
-    EXPECT_EQ(pairs, c.out);
+    std::string text;
+    for (const Pair& p : pairs) text += p.keyword + "=" + p.value + "|";
+    EXPECT_EQ(text, c.out);
   }
 }
 
@@ -392,48 +393,39 @@ TEST(RsclientTest, ChoosesSiblingMachinesElseSsh) {
 TEST(RsclientTest, SshLineSplitsRsSshAsAShellWould) {
   setenv("RS_TEST_DIR", "/etc/ruded", 1);
   unsetenv("RS_TEST_UNSET");
-  const std::vector<std::string> tail = {
-      "-o", "BatchMode=yes", "-T", "--", "beta", "a \"b\"; c > /tmp/x"};
-  const std::vector<std::string> plain = {"ssh", "-o", "ConnectTimeout=10"};
+  const std::string command = "a \"b\"; c > /tmp/x";
+  const std::string tail = "|-o|BatchMode=yes|-T|--|beta|" + command;
+  const std::string plain = "ssh|-o|ConnectTimeout=10";
   const std::string bad_char =
       "RS_SSH: an unquoted | & ; < > ( ) { } or newline";
   const struct {
     const char* rs_ssh;
-    std::vector<std::string> head;  // empty: refused with err
+    std::string head;  // its words joined by |; "": refused with err
     std::string err;
   } cases[] = {
       {nullptr, plain, ""},
       {" \t", plain, ""},
-      {"ssh", {"ssh"}, ""},
+      {"ssh", "ssh", ""},
       {"ssh -F '/etc/my config' -o \"User=a b\"",
-       {"ssh", "-F", "/etc/my config", "-o", "User=a b"},
-       ""},
-      {"/usr/bin/ssh\\ 2 -p\t2222 -q",
-       {"/usr/bin/ssh 2", "-p", "2222", "-q"},
-       ""},
-      {"ssh -F $RS_TEST_DIR/ssh_config",
-       {"ssh", "-F", "/etc/ruded/ssh_config"},
-       ""},
-      {"ssh -F '$RS_TEST_DIR'", {"ssh", "-F", "$RS_TEST_DIR"}, ""},
-      {"ssh $(touch /x)", {}, "RS_SSH: command substitution is not allowed"},
-      {"ssh `touch /x`", {}, "RS_SSH: command substitution is not allowed"},
-      {"ssh 'open", {}, "RS_SSH: unbalanced quotes"},
-      {"ssh; touch /x", {}, bad_char},
-      {"ssh > /x", {}, bad_char},
-      {"$RS_TEST_UNSET", {}, "RS_SSH: no command"},
+       "ssh|-F|/etc/my config|-o|User=a b", ""},
+      {"/usr/bin/ssh\\ 2 -p\t2222 -q", "/usr/bin/ssh 2|-p|2222|-q", ""},
+      {"ssh -F $RS_TEST_DIR/ssh_config", "ssh|-F|/etc/ruded/ssh_config", ""},
+      {"ssh -F '$RS_TEST_DIR'", "ssh|-F|$RS_TEST_DIR", ""},
+      {"ssh $(touch /x)", "", "RS_SSH: command substitution is not allowed"},
+      {"ssh `touch /x`", "", "RS_SSH: command substitution is not allowed"},
+      {"ssh 'open", "", "RS_SSH: unbalanced quotes"},
+      {"ssh; touch /x", "", bad_char},
+      {"ssh > /x", "", bad_char},
+      {"$RS_TEST_UNSET", "", "RS_SSH: no command"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.rs_ssh ? c.rs_ssh : "(unset)");
-    std::vector<std::string> argv = {"stale"}, want;
-    std::string err;
-    bool ok = SshArgv(c.rs_ssh, "beta", tail.back(), &argv, &err);
-    EXPECT_EQ(ok, !c.head.empty());
+    std::vector<std::string> argv = {"stale"};
+    std::string err, words;
+    bool ok = SshArgv(c.rs_ssh, "beta", command, &argv, &err);
+    for (const std::string& w : argv) words += (words.empty() ? "" : "|") + w;
     EXPECT_EQ(err, c.err);
-    if (ok) {
-      want = c.head;
-      want.insert(want.end(), tail.begin(), tail.end());
-    }
-    EXPECT_EQ(ok ? argv : std::vector<std::string>{}, want);
+    EXPECT_EQ(ok ? words : "", c.head.empty() ? "" : c.head + tail);
   }
 }
 
