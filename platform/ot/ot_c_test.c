@@ -1,6 +1,6 @@
-/* libot's header compiles as C and its names link from a C caller, as
- * libls and the product's other C callers use them: a few calls over a
- * private machine root.  What the calls do is tested in ot_unit_test. */
+// libot's header compiles as C and its names link from a C caller, as
+// libls and the product's other C callers use them: a few calls over a
+// private machine root.  What the calls do is tested in ot_unit_test.
 
 #include <stdio.h>
 #include <stdlib.h>
