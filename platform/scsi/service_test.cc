@@ -267,30 +267,23 @@ TEST_F(ServiceTest, CorruptStateIsReportedAndNeverOverwritten) {
 // The lock makes each read-change-write whole, so no area is lost, and the
 // file is replaced whole, so no temporary is left beside it.
 TEST_F(ServiceTest, ConcurrentWritersLoseNothing) {
-  constexpr int kWriters = 4, kAreasEach = 24;
-  for (int w = 0; w < kWriters; ++w) {
-    pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      StateFile mine(state_.path());
-      std::string message, m = "m" + std::to_string(w);
-      bool ok = true;
-      for (int i = 0; i < kAreasEach; ++i) {
-        Port p{i / 32, (i / 4) % 8, i % 4};
-        ok = ok && mine.Write(AreaKey(m, p), MakeArea(p, m), &message);
-      }
-      _exit(ok ? 0 : 1);
+  for (int w = 0; w < 4; ++w) {
+    if (fork() != 0) continue;  // four writers of 24 areas each
+    StateFile mine(state_.path());
+    std::string message, m = "m" + std::to_string(w);
+    bool ok = true;
+    for (int i = 0; i < 24; ++i) {
+      Port p{0, i / 4, i % 4};
+      ok = ok && mine.Write(AreaKey(m, p), MakeArea(p, m), &message);
     }
+    _exit(ok ? 0 : 1);
   }
-  for (int w = 0; w < kWriters; ++w) {
-    int status = 0;
-    wait(&status);
+  for (int status = 0; wait(&status) > 0;)
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  }
   AreaMap areas;
   std::string message;
   ASSERT_TRUE(state_.Read(&areas, &message)) << message;
-  EXPECT_EQ(areas.size(), static_cast<size_t>(kWriters * kAreasEach));
+  EXPECT_EQ(areas.size(), 96u);
   EXPECT_EQ(areas[AreaKey("m3", {0, 1, 2})], MakeArea({0, 1, 2}, "m3"));
   EXPECT_EQ(e2e::ListDir(cluster_.path()),
             (std::vector<std::string>{"fabric", "fabric.state",
