@@ -357,14 +357,12 @@ TEST(RsclientTest, ChoosesSiblingMachinesElseSsh) {
     bool ok;
     std::string sibling;  // "" for ssh
   } cases[] = {
-      {m1, "beta", true, m2},
-      {m1, "m2", true, m2},
-      {m1, "alpha", true, m1},
-      {m1, "gamma", true, ""},  // not a machine of the cluster
-      {"", "beta", true, ""},   // no machine root at all
-      {"", "-oProxyCommand=x", false, ""},
-      {"", "a b", false, ""},
-      {"", "..", false, ""},
+      // By node name or directory, itself; gamma is no machine of the
+      // cluster, and without a machine root there is no cluster at all.
+      {m1, "beta", true, m2},  {m1, "m2", true, m2},
+      {m1, "alpha", true, m1}, {m1, "gamma", true, ""},
+      {"", "beta", true, ""},  {"", "-oProxyCommand=x", false, ""},
+      {"", "a b", false, ""},  {"", "..", false, ""},
       {"", "", false, ""},
   };
   for (const auto& c : cases) {
