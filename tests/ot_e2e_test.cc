@@ -2,6 +2,7 @@
 // the machines alpha and beta of a simulated cluster.
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +21,7 @@ using e2e::RunResult;
 class OtClusterTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    unsetenv("OAM_TRACE");  // OTinit's traces would land in the logs
     RunResult r = cluster_.Create(
         "bus s\n  adapter alpha 0 0 0 7\n  adapter beta 0 0 0 6\n");
     ASSERT_EQ(r.status, 0) << r.err;
