@@ -259,8 +259,7 @@ TEST_F(OtTest, AttributesAndMethodsKeepToTheirKind) {
     const char* value;  // nullptr: no record
     int status;
   } cases[] = {
-      {OTLgetattr, "disk1", "size", "12", OT_STATUS_OK},
-      {OTLgetmethod, "disk1", "do_spin", "echo up=1", OT_STATUS_OK},
+      // What each kind does give back: LsOpsTest.QueriesHereAndThere.
       {OTLgetattr, "disk1", "do_spin", nullptr, OT_STATUS_ABSENT},
       {OTLgetmethod, "disk1", "size", nullptr, OT_STATUS_ABSENT},
       {OTLgetattr, "nothing", "size", nullptr, OT_STATUS_ABSENT},
@@ -426,13 +425,10 @@ TEST(RsclientTest, ChoosesSiblingMachinesElseSsh) {
     bool ok;
     std::string sibling;  // "" for ssh
   } cases[] = {
-      // By node name or directory, itself; gamma is no machine of the
-      // cluster, and without a machine root there is no cluster at all.
-      {m1, "beta", true, m2},  {m1, "m2", true, m2},
-      {m1, "alpha", true, m1}, {m1, "gamma", true, ""},
-      {"", "beta", true, ""},  {"", "-oProxyCommand=x", false, ""},
-      {"", "a b", false, ""},  {"", "..", false, ""},
-      {"", "", false, ""},
+      // By directory, itself; without a machine root there is no cluster at
+      // all.  By node name, other nodes, -o...: OtClusterTest's RSClient rows.
+      {m1, "m2", true, m2},   {m1, "alpha", true, m1}, {"", "beta", true, ""},
+      {"", "a b", false, ""}, {"", "..", false, ""},   {"", "", false, ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.root + " " + c.node);
