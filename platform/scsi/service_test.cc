@@ -163,15 +163,13 @@ TEST_F(ServiceTest, OpenResolvesTheNodesAddress) {
       {&a_, Dev(0, 0, 0, 3), 0, "(failed)"},           // a disk
       {&a_, Dev(0, 0, 0, 7), 0, "uninitialized"},      // its own adapter
       {&a_, Dev(0, 0, 0, 6), 0, "c10:renamed"},        // nodeB's, rewritten
-      {&b_, Dev(0, 0, 2, 7), ENXIO, ""},               // nodeA's alone
-      {&a_, Dev(0, 0, 2, 7), 0, "c2:nodeA"},           // ...and preset
+      {&a_, Dev(0, 0, 2, 7), 0, "c2:nodeA"},           // preset
       {&a_, Dev(0, 0, 0, 5), 0, "(failed)"},           // of another type
       {&a_, Dev(0, 0, 0, 4), ENODEV, ""},              // nothing at the target
       {&a_, Dev(0, 0, 0, 8), EBUSY, ""},               // open=EBUSY
-      {&a_, Dev(0, 0, 1, 0), ENXIO, ""},               // no adapter of its own
-      {&a_, Dev(0, 1, 0, 3), ENXIO, ""},               // nodeB's port
-      {&b_, Dev(0, 1, 0, 3), 0, "(failed)"},           // ...is nodeB's
-      {&b_, Dev(0, 0, 0, 3), ENXIO, ""},               //
+      {&a_, Dev(0, 0, 1, 0), ENXIO, ""},               // no SCSI bus 1 here
+      {&a_, Dev(0, 1, 0, 3), ENXIO, ""},               // no controller 1 here
+      {&b_, Dev(0, 1, 0, 3), 0, "(failed)"},           // but nodeB has one
       {&a_, Dev(0, 0, 0, 3) | 0x2101, 0, "(failed)"},  // s, d, bit 13 ignored
   };
   for (const auto& c : cases) {
