@@ -248,32 +248,21 @@ void AddHost(const std::string& root, int n, const std::string& path,
 // how node addresses map to hosts, channels and targets, what each missing
 // piece answers, and the adapter's own INQUIRY with its kept area.  What
 // needs a kernel (SG_IO) is proved in a QEMU guest (tests/linux_vm_test.sh).
-class LinuxServiceTest : public ServiceTest {
- protected:
-  LinuxServiceTest() {
-    AddHost(dir_, 0, "pci0000:00/0000:00:04.0", "sym53c8xx", 7);
-    AddHost(dir_, 10, "pci0000:00/0000:00:06.0/virtio2", "virtio_scsi", -1);
-    // Devices H:C:T:L with their generic node: none for 0:0:2:0, one whose
-    // /dev entry is a link that does not resolve for 0:0:3:0.
-    for (const char* hctl : {"0:0:0:0", "0:0:2:0", "0:0:3:0", "10:1:3:0"})
-      e2e::WriteFile(dir_ + "/sys/bus/scsi/devices/" + hctl + "/type", "0\n");
-    for (const char* sg :
-         {"0:0:0:0/scsi_generic/sg0", "0:0:3:0/scsi_generic/sg5",
-          "10:1:3:0/scsi_generic/sg1"})
-      e2e::WriteFile(dir_ + "/sys/bus/scsi/devices/" + sg + "/dev", "");
-    e2e::WriteFile(dir_ + "/dev/sg0", "");
-    e2e::WriteFile(dir_ + "/dev/sg1", "");
-    Link("sg5", dir_ + "/dev/sg5");
-  }
-  LinuxService Service(const std::string& root) const {
-    return LinuxService(root + "/sys", root + "/dev", adapters_);
-  }
-
-  const std::string dir_ = cluster_.path();
-  const std::string adapters_ = dir_ + "/var/lib/ruded/adapters";
-};
-
-TEST_F(LinuxServiceTest, AddressesMapToHostsChannelsAndTargets) {
+TEST_F(ServiceTest, LinuxBackendMapsAddressesAndKeepsTheAdaptersArea) {
+  const std::string dir = cluster_.path();
+  const std::string adapters = dir + "/var/lib/ruded/adapters";
+  AddHost(dir, 0, "pci0000:00/0000:00:04.0", "sym53c8xx", 7);
+  AddHost(dir, 10, "pci0000:00/0000:00:06.0/virtio2", "virtio_scsi", -1);
+  // Devices H:C:T:L with their generic node: none for 0:0:2:0, one whose
+  // /dev entry is a link that does not resolve for 0:0:3:0.
+  for (const char* hctl : {"0:0:0:0", "0:0:2:0", "0:0:3:0", "10:1:3:0"})
+    e2e::WriteFile(dir + "/sys/bus/scsi/devices/" + hctl + "/type", "0\n");
+  for (const char* sg : {"0:0:0:0/scsi_generic/sg0", "0:0:3:0/scsi_generic/sg5",
+                         "10:1:3:0/scsi_generic/sg1"})
+    e2e::WriteFile(dir + "/sys/bus/scsi/devices/" + sg + "/dev", "");
+  e2e::WriteFile(dir + "/dev/sg0", "");
+  e2e::WriteFile(dir + "/dev/sg1", "");
+  Link("sg5", dir + "/dev/sg5");
   struct Case {
     int bus, controller, scsi_bus, target;
     int error;     // of the open; 0: it opens
@@ -291,7 +280,7 @@ TEST_F(LinuxServiceTest, AddressesMapToHostsChannelsAndTargets) {
       {1, 2, 0, 0, ENODEV, false},  // channel 0 is on every host
       {1, 2, 2, 0, ENXIO, false},
   };
-  LinuxService s = Service(dir_);
+  LinuxService s(dir + "/sys", dir + "/dev", adapters);
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.bus << "." << c.controller << "."
                                     << c.scsi_bus << " t" << c.target);
@@ -306,17 +295,14 @@ TEST_F(LinuxServiceTest, AddressesMapToHostsChannelsAndTargets) {
     EXPECT_EQ(s.Close(fd), 0);
     EXPECT_EQ(s.Close(fd), -1);
   }
-  std::string file = dir_ + "/file";
+  std::string file = dir + "/file";
   e2e::WriteFile(file, "");
   errno = 0;
   EXPECT_EQ(s.Open(file.c_str()), -1);
   EXPECT_EQ(errno, ENODEV) << "a regular file addresses no device";
-}
 
-// The adapter answers for itself; its area is kept by its device path, so
-// a stamp made through any node of the host survives host renumbering.
-TEST_F(LinuxServiceTest, AdapterAnswersItselfAndKeepsItsAreaByDevicePath) {
-  LinuxService s = Service(dir_);
+  // The adapter answers for itself; its area is kept by its device path, so
+  // a stamp made through any node of the host survives host renumbering.
   int error = 0;
   int adapter = Open(s, Dev(0, 0, 0, 7), &error);
   ASSERT_GE(adapter, 0) << strerror(error);
@@ -341,14 +327,14 @@ TEST_F(LinuxServiceTest, AdapterAnswersItselfAndKeepsItsAreaByDevicePath) {
 
   VendorArea stamp = MakeArea({0, 0, 0}, "vmnode");
   EXPECT_EQ(s.SetInitiatorInquiry(disk, 20, stamp.data()), 0);
-  EXPECT_EQ(e2e::ReadFile(adapters_),
+  EXPECT_EQ(e2e::ReadFile(adapters),
             std::string(kAdapterFileFormat.header) +
                 "/devices/pci0000:00/0000:00:04.0 0 fe0000766d6e6f6465"
                 "0000000000000000000000\n");
 
   // The same adapter as host 4 after a reboot.
-  AddHost(dir_ + "/later", 4, "pci0000:00/0000:00:04.0", "sym53c8xx", 7);
-  LinuxService again = Service(dir_ + "/later");
+  AddHost(dir + "/later", 4, "pci0000:00/0000:00:04.0", "sym53c8xx", 7);
+  LinuxService again(dir + "/later/sys", dir + "/later/dev", adapters);
   EXPECT_EQ(Area(again, Open(again, Dev(0, 4, 0, 7))), "c0:vmnode");
 }
 
