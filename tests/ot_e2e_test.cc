@@ -111,9 +111,7 @@ TEST_F(OtClusterTest, RsclientRunsAsTheSiblingOrOverSsh) {
   const std::string rs_ssh = "'" + fake + "' -F \"$FAKE_DIR/a b\"";
   const std::string subst = "'" + fake + "' $(touch " + marker + ")";
   const std::string touch = "touch " + marker, io = "cat; echo err >&2; exit 7";
-  const std::string as_beta = "beta\n" + beta + "\n" + beta + "\n";
   const std::string ssh = "-F|" + dir_.path() + "/a b|-o|BatchMode=yes|-T|--|";
-  const std::string ssh_io = ssh + "gamma|" + io + "|";
   const struct {
     const char* node;  // nullptr: no -N
     std::string command, rs_ssh, input;
@@ -121,9 +119,10 @@ TEST_F(OtClusterTest, RsclientRunsAsTheSiblingOrOverSsh) {
     std::string out, err, ssh;  // ssh: what it got ("" when it never ran)
   } cases[] = {
       {"beta", "cat etc/nodename; echo $RUDED_ROOT; pwd", rs_ssh, "", 0,
-       as_beta, "", ""},
+       "beta\n" + beta + "\n" + beta + "\n", "", ""},
       {"beta", io, rs_ssh, "in\n", 7, "in\n", "err\n", ""},
-      {"gamma", io, rs_ssh, "in\n", 7, "in\n", "err\n", ssh_io},
+      {"gamma", io, rs_ssh, "in\n", 7, "in\n", "err\n",
+       ssh + "gamma|" + io + "|"},
       {"gamma", touch, "/no/such/ssh -q", "", 255, "",
        "RSClient: /no/such/ssh: No such file or directory\n", ""},
       {"gamma", touch, subst, "", 255, "",
