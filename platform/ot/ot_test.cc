@@ -21,6 +21,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/os/os.h"
@@ -204,32 +205,27 @@ TEST_F(OtTest, CleanupListRemovesListedFilesAtExit) {
 // says.
 TEST_F(OtTest, LogSinksWriteTheirFormatAndTracesFollowOamTrace) {
   const std::string big(5000, 'b');
-  const struct {
-    const char* setting;  // nullptr: unset
-    int level;
-    bool written;
-  } cases[] = {
-      {nullptr, 0, false}, {"", 0, false}, {"abc", 0, false}, {"7x", 7, false},
-      {"6", 7, false},     {"7", 7, true}, {"-1", 0, false},  {" 8", 7, true},
+  const std::string traces =
+      "TRACE 7 lock_KELDA: lock_status 0 0\n"
+      "OTTRACE 7 LSGetservers: MaxNameServers=3\n";
+  // OAM_TRACE (nullptr: unset) and whether traces of level 7 are written.
+  const std::pair<const char*, bool> cases[] = {
+      {nullptr, false}, {"", false}, {"abc", false}, {"7x", false},
+      {"6", false},     {"7", true}, {"-1", false},  {" 8", true},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message()
-                 << "OAM_TRACE=" << c.setting << " level " << c.level);
-    if (c.setting)
-      setenv("OAM_TRACE", c.setting, 1);
+  for (const auto& [setting, written] : cases) {
+    SCOPED_TRACE(testing::Message() << "OAM_TRACE=" << setting);
+    if (setting)
+      setenv("OAM_TRACE", setting, 1);
     else
       unsetenv("OAM_TRACE");
     unlink(machine_.Under(kLogPath).c_str());
-    IOTrace(c.level, "lock_KELDA", "lock_status %d %d\n", 0, 0);
-    OTtrace(c.level, "LSGetservers", "MaxNameServers=%d\n\n", 3);
+    IOTrace(7, "lock_KELDA", "lock_status %d %d\n", 0, 0);
+    OTtrace(7, "LSGetservers", "MaxNameServers=%d\n\n", 3);
     IOLog("LS.LSValid", 799, 8, "%s\nlines %s=%s.\n", "two", "name", "b");
     OTerror("src", "%s|%d", big.c_str(), 42);
-    const std::string level = std::to_string(c.level);
     EXPECT_EQ(e2e::ReadFile(machine_.Under(kLogPath)),
-              (c.written ? "TRACE " + level +
-                               " lock_KELDA: lock_status 0 0\nOTTRACE " +
-                               level + " LSGetservers: MaxNameServers=3\n"
-                         : "") +
+              (written ? traces : "") +
                   "LOG LS.LSValid 799 8: two\nlines name=b.\nERROR src: " +
                   big + "|42\n");
   }
