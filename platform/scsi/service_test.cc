@@ -32,8 +32,7 @@ const char kFabric[] =
     "  device 5 1 HP C1533A 9503\n"
     "  disk 8 V P R open=EBUSY\n"
     "bus private\n"
-    "  adapter nodeA 0 0 2 7 stamp=c2:nodeA\n"
-    "  disk 0 V P R\n";
+    "  adapter nodeA 0 0 2 7 stamp=c2:nodeA\n";
 
 uint32_t Dev(int bus, int controller, int scsi_bus, int target) {
   return e2e::Dev(35, bus, controller, scsi_bus, target);
