@@ -27,12 +27,10 @@ namespace {
 const char kFabric[] =
     "bus shared\n"
     "  adapter nodeA 0 0 0 7\n"
-    "  adapter nodeB 0 1 0 6 stamp=c10:nodeB\n"
+    "  adapter nodeB 0 1 0 6\n"
     "  disk 3 SEAGATE ST31200N 8724 serial=SEA123\n"
     "  device 5 1 HP C1533A 9503\n"
-    "  disk 8 V P R open=EBUSY\n"
-    "bus private\n"
-    "  adapter nodeA 0 0 2 7 stamp=c2:nodeA\n";
+    "  disk 8 V P R open=EBUSY\n";
 
 uint32_t Dev(int bus, int controller, int scsi_bus, int target) {
   return e2e::Dev(35, bus, controller, scsi_bus, target);
@@ -138,17 +136,16 @@ TEST(FabricTest, RefusesBadLinesNamingLineAndCause) {
   }
 }
 
-// Which node opens on which machine, and what a processor inquiry of it
-// shows: nothing for a disk, the preset area of stamp=, and an area written
-// since.  How areas are shared and kept across runs is shown by qv_cspec's
-// own runs (CspecClusterTest).
+// Which node opens on which machine.  The areas a processor inquiry shows
+// (preset, or written by the other machine) are what every run of qv_cspec
+// reads (CspecClusterTest); qv_cspec checks the type itself, so that a disk
+// answers none is shown here.
 TEST_F(ServiceTest, OpenResolvesTheNodesAddress) {
-  VendorArea area = MakeArea({0, 1, 0}, "renamed");
-  ASSERT_EQ(b_.SetInitiatorInquiry(Open(b_, Dev(0, 1, 0, 3)), 20, area.data()),
-            0);
+  int disk = Open(a_, Dev(0, 0, 0, 3));
+  EXPECT_EQ(Area(a_, disk), "(failed)");
+  VendorArea area = MakeArea({0, 0, 0}, "nodeA");
   errno = 0;
-  EXPECT_EQ(b_.SetInitiatorInquiry(Open(b_, Dev(0, 1, 0, 3)), 19, area.data()),
-            -1);
+  EXPECT_EQ(a_.SetInitiatorInquiry(disk, 19, area.data()), -1);
   EXPECT_EQ(errno, EINVAL);
   // The fabric is read once, when the service is made; the C calls keep
   // one service per process, used by every run of qv_cspec.
@@ -156,27 +153,22 @@ TEST_F(ServiceTest, OpenResolvesTheNodesAddress) {
   const struct {
     Service* s;
     uint32_t dev;
-    int error;         // 0: opens
-    const char* area;  // its processor inquiry, when it opens
+    int error;  // 0: opens
   } cases[] = {
-      {&a_, Dev(0, 0, 0, 3), 0, "(failed)"},           // a disk
-      {&a_, Dev(0, 0, 0, 7), 0, "uninitialized"},      // its own adapter
-      {&a_, Dev(0, 0, 0, 6), 0, "c10:renamed"},        // nodeB's, rewritten
-      {&a_, Dev(0, 0, 2, 7), 0, "c2:nodeA"},           // preset
-      {&a_, Dev(0, 0, 0, 5), 0, "(failed)"},           // of another type
-      {&a_, Dev(0, 0, 0, 4), ENODEV, ""},              // nothing at the target
-      {&a_, Dev(0, 0, 0, 8), EBUSY, ""},               // open=EBUSY
-      {&a_, Dev(0, 0, 1, 0), ENXIO, ""},               // no SCSI bus 1 here
-      {&a_, Dev(0, 1, 0, 3), ENXIO, ""},               // no controller 1 here
-      {&b_, Dev(0, 1, 0, 3), 0, "(failed)"},           // but nodeB has one
-      {&a_, Dev(0, 0, 0, 3) | 0x2101, 0, "(failed)"},  // s, d, bit 13 ignored
+      {&a_, Dev(0, 0, 0, 3), 0},           // a disk
+      {&a_, Dev(0, 0, 0, 5), 0},           // a device of another type
+      {&a_, Dev(0, 0, 0, 4), ENODEV},      // nothing at the target
+      {&a_, Dev(0, 0, 0, 8), EBUSY},       // open=EBUSY
+      {&a_, Dev(0, 0, 1, 0), ENXIO},       // no SCSI bus 1 here
+      {&a_, Dev(0, 1, 0, 3), ENXIO},       // no controller 1 here
+      {&b_, Dev(0, 1, 0, 3), 0},           // but nodeB has one
+      {&a_, Dev(0, 0, 0, 3) | 0x2101, 0},  // s, d, bit 13 ignored
   };
   for (const auto& c : cases) {
     int error = 0;
     int fd = Open(*c.s, c.dev, &error);
     EXPECT_EQ(fd >= 0 ? 0 : error, c.error) << std::hex << c.dev;
     if (fd < 0) continue;
-    EXPECT_EQ(Area(*c.s, fd), c.area) << std::hex << c.dev;
     EXPECT_GE(fcntl(fd, F_GETFD), 0) << "a real descriptor";
     EXPECT_EQ(c.s->Close(fd), 0);
     errno = 0;
