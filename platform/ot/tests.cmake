@@ -1,7 +1,6 @@
 # Unit tests of libot's internals link its objects; the C test and the
 # export check use the shared library as callers do.
-add_executable(ot_unit_test
-  api_test.cc cleanup_test.cc log_test.cc rsclient_test.cc store_test.cc)
+add_executable(ot_unit_test ot_test.cc)
 target_link_libraries(ot_unit_test ot_objects ot_rsclient e2e_util
   GTest::gtest_main)
 gtest_discover_tests(ot_unit_test PROPERTIES TIMEOUT 120)
