@@ -1,17 +1,6 @@
 # Robustness: exhausted storage, device faults, concurrent and interrupted
 # runs, and hostile input, against the staged programs and libls.
 
-# libls given hostile registries, words and sizes, through the ls_call
-# driver as a separate process.
-if(TARGET ls_call)
-  qv_add_e2e_test(robust_ls_hostile_test
-    SOURCES robust_ls_hostile_test.cc ls_cluster.cc
-    DEPENDS ls_call ot_programs simcluster)
-  target_compile_definitions(robust_ls_hostile_test PRIVATE
-    LS_CALL="$<TARGET_FILE:ls_call>"
-    LS_OT_BIN_DIR="${QV_STAGE_DIR}/${QV_OT_BIN_SUBDIR}")
-endif()
-
 # An end-to-end test of qv_cspec that runs alone.  Under fakeroot (make
 # check as non-root) one daemon fakes the nodes of every test, and nodes
 # that processes of tests running side by side make and remove at once
