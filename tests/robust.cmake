@@ -50,7 +50,7 @@ if(TARGET ls_call AND TARGET qv_cspec AND TARGET simcluster)
     LS_CALL="$<TARGET_FILE:ls_call>"
     LS_OT_BIN_DIR="${QV_STAGE_DIR}/${QV_OT_BIN_SUBDIR}")
   gtest_discover_tests(robust_alloc_test DISCOVERY_TIMEOUT 30
-                       TEST_FILTER "RobustLs*" PROPERTIES TIMEOUT 300)
+                       TEST_FILTER "-RobustCspec*" PROPERTIES TIMEOUT 300)
   gtest_discover_tests(robust_alloc_test DISCOVERY_TIMEOUT 30
                        TEST_FILTER "RobustCspec*"
                        PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)

@@ -35,18 +35,13 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-struct Count {
-  long allocations = 0;
-  int failed = 0;
-  long leaked = 0;
-};
-
 // Runs run(env) once with nothing failing, then once per allocation that
 // run counted, with that one failing; env preloads the allocator.  check
-// sees each run's number (-1 for the first), its result and its count.
+// sees each run's number (-1 for the first), its result and how many
+// blocks it left.
 void Sweep(const std::string& name,
            const std::function<e2e::RunResult(const std::map<std::string, std::string>&)>& run,
-           const std::function<void(long, const e2e::RunResult&, const Count&)>& check) {
+           const std::function<void(long, const e2e::RunResult&, long)>& check) {
   e2e::ScopedTempDir dir;
   const std::string file = dir.path() + "/count";
   const char* preloaded = getenv("LD_PRELOAD");  // fakeroot's, say
@@ -59,12 +54,12 @@ void Sweep(const std::string& name,
     if (n >= 0) env["ROBUST_ALLOC_FAIL"] = std::to_string(n);
     unlink(file.c_str());
     const e2e::RunResult r = run(env);
-    Count c;
-    std::istringstream(e2e::ReadFile(file)) >> c.allocations >> c.failed >> c.leaked;
-    if (n < 0) points = c.allocations;
+    long allocations = 0, failed = 0, leaked = 0;
+    std::istringstream(e2e::ReadFile(file)) >> allocations >> failed >> leaked;
+    if (n < 0) points = allocations;
     ASSERT_GT(points, 0) << r.err;
-    EXPECT_EQ(c.failed, n >= 0) << "the allocation was not reached";
-    check(n, r, c);
+    EXPECT_EQ(failed, n >= 0) << "the allocation was not reached";
+    check(n, r, leaked);
   }
   printf("%s: %ld allocation points\n", name.c_str(), points);
 }
@@ -80,77 +75,80 @@ bool IsPart(const std::string& part, const std::string& whole) {
   return part.empty() || part.back() == '\n';
 }
 
-class RobustLsAllocTest : public ls_e2e::ClusterTest {
- protected:
-  void SetUp() override {
-    if (!robust_available()) GTEST_SKIP() << "no preloaded malloc in a sanitizer build";
-    ClusterTest::SetUp();
-    for (const std::string m : {"alpha", "beta"}) {
-      Put(m, "disk1", "size=" + std::string(m == "alpha" ? "10" : "20") + "\ntype=disk\n");
-      Put(m, "disk2", "type=disk\n");
-    }
-  }
+struct LsRow {
+  std::vector<std::string> args;  // a put's "@" is a value of each run's own
+  std::string failure;
+  bool partial = false;  // a browse may give a part of its answer
 };
 
-TEST_F(RobustLsAllocTest, EveryOperationAnswersFullyOrFailsCleanly) {
-  const struct {
-    std::vector<std::string> args;  // a put's "@" is a value of each run's own
-    std::string failure;
-    bool partial = false;
-  } rows[] = {
-      // A failed split is a refused net alias, never another object's.
-      {{"next", "all", "beta:disk1"}, "NULL\n"},
-      {{"attrs", "alpha:disk1"}, "NULL\n"},
-      {{"attr", "beta:disk1", "size"}, "NULL\n"},
-      {{"aliases", "type=disk", "Containment=beta"}, "NULL\n", true},
-      // The value is stored exactly when the put succeeds.
-      {{"put", "beta:disk1", "color=@"}, "result -1\n"},
-      {{"perform", "beta:System", "do_echo", "a=1", "b=two words"}, "NULL\n"},
-  };
-  for (const auto& row : rows) {
-    std::string answer, value;
-    int runs = 0, failures = 0, partial = 0;
-    long kept = 0;
-    Sweep(row.args[0] + " " + row.args[1], [&](const std::map<std::string, std::string>& env) {
-      std::vector<std::string> args = row.args;
-      value = "v" + std::to_string(++runs);
-      if (args[0] == "put") args[2] = "color=" + value;
-      ClearLogs();
-      std::map<std::string, std::string> scoped = env;
-      scoped["ROBUST_ALLOC_SCOPED"] = "1";  // only the call
-      return Call("alpha", args, scoped);
-    }, [&](long n, const e2e::RunResult& r, const Count& c) {
-      // Blocks the libraries keep for good are made in the first run too.
-      EXPECT_LE(c.leaked, n < 0 ? 8 : kept) << "a block left behind";
-      if (n < 0) kept = c.leaked;
-      EXPECT_EQ(r.status, r.out == row.failure ? 1 : 0) << r.err;
-      const std::string log = e2e::ReadFile(Root("alpha") + "/var/adm/oam.log");
-      // Withdrawing a removed file from the cleanup list needs no storage:
-      // it fails only for a file that could not be listed.
-      EXPECT_EQ(log.find("rem_temp_file: OTcleanup failed") != std::string::npos,
-                log.find("add_temp_file: OTcleanup failed") != std::string::npos)
-          << log;
-      if (row.args[0] == "put") {
-        const std::string store = e2e::ReadFile(Root("beta") + "/var/sadm/ot/objects/disk1");
-        EXPECT_EQ(store.find("color=\"" + value + "\"") != std::string::npos, r.out == "result 0\n");
-      }
-      if (n < 0) {
-        answer = r.out;
-        EXPECT_NE(answer, row.failure) << "fails with storage to spare";
-      } else if (r.out == row.failure) {
-        ++failures;
-      } else if (r.out != answer) {
-        ++partial;
-        EXPECT_TRUE(row.partial && IsPart(r.out, answer)) << r.out;
-        // Whatever aliases were collected are returned; one left out for
-        // want of storage is logged.
-        EXPECT_EQ(LogLines("LOG LS.LSBrowse 702 1: ").size(), 1u) << r.out;
-      }
-    });
-    EXPECT_GT(failures, 0);
-    EXPECT_EQ(partial > 0, row.partial);
+const LsRow kLsRows[] = {
+    // A failed split is a refused net alias, never another object's.
+    {{"next", "all", "beta:disk1"}, "NULL\n"},
+    {{"attrs", "alpha:disk1"}, "NULL\n"},
+    {{"attr", "beta:disk1", "size"}, "NULL\n"},
+    {{"aliases", "type=disk", "Containment=beta"}, "NULL\n", true},
+    // The value is stored exactly when the put succeeds.
+    {{"put", "beta:disk1", "color=@"}, "result -1\n"},
+    {{"perform", "beta:System", "do_echo", "a=1", "b=two words"}, "NULL\n"},
+};
+
+void PrintTo(const LsRow& row, std::ostream* os) { *os << row.args[0]; }
+
+class RobustLsAllocTest : public ls_e2e::ClusterTest,
+                          public testing::WithParamInterface<LsRow> {};
+
+TEST_P(RobustLsAllocTest, AnswersFullyOrFailsCleanly) {
+  if (!robust_available()) GTEST_SKIP() << "no preloaded malloc in a sanitizer build";
+  for (const std::string m : {"alpha", "beta"}) {
+    Put(m, "disk1", "size=" + std::string(m == "alpha" ? "10" : "20") + "\ntype=disk\n");
+    Put(m, "disk2", "type=disk\n");
   }
+  const LsRow& row = GetParam();
+  std::string answer, value;
+  int runs = 0, failures = 0, partial = 0;
+  long kept = 0;
+  Sweep(row.args[0] + " " + row.args[1], [&](const std::map<std::string, std::string>& env) {
+    std::vector<std::string> args = row.args;
+    value = "v" + std::to_string(++runs);
+    if (args[0] == "put") args[2] = "color=" + value;
+    ClearLogs();
+    std::map<std::string, std::string> scoped = env;
+    scoped["ROBUST_ALLOC_SCOPED"] = "1";  // only the call
+    return Call("alpha", args, scoped);
+  }, [&](long n, const e2e::RunResult& r, long leaked) {
+    // Blocks the libraries keep for good are made in the first run too.
+    EXPECT_LE(leaked, n < 0 ? 8 : kept) << "a block left behind";
+    if (n < 0) kept = leaked;
+    EXPECT_EQ(r.status, r.out == row.failure ? 1 : 0) << r.err;
+    const std::string log = e2e::ReadFile(Root("alpha") + "/var/adm/oam.log");
+    // Withdrawing a removed file from the cleanup list needs no storage:
+    // it fails only for a file that could not be listed.
+    EXPECT_EQ(log.find("rem_temp_file: OTcleanup failed") != std::string::npos,
+              log.find("add_temp_file: OTcleanup failed") != std::string::npos)
+        << log;
+    if (row.args[0] == "put") {
+      const std::string store = e2e::ReadFile(Root("beta") + "/var/sadm/ot/objects/disk1");
+      EXPECT_EQ(store.find("color=\"" + value + "\"") != std::string::npos, r.out == "result 0\n");
+    }
+    if (n < 0) {
+      answer = r.out;
+      EXPECT_NE(answer, row.failure) << "fails with storage to spare";
+    } else if (r.out == row.failure) {
+      ++failures;
+    } else if (r.out != answer) {
+      ++partial;
+      EXPECT_TRUE(row.partial && IsPart(r.out, answer)) << r.out;
+      // Whatever aliases were collected are returned; one left out for
+      // want of storage is logged.
+      EXPECT_EQ(LogLines("LOG LS.LSBrowse 702 1: ").size(), 1u) << r.out;
+    }
+  });
+  EXPECT_GT(failures, 0);
+  EXPECT_EQ(partial > 0, row.partial);
 }
+
+INSTANTIATE_TEST_SUITE_P(Operations, RobustLsAllocTest, testing::ValuesIn(kLsRows),
+                         [](const auto& row) { return row.param.args[0]; });
 
 class RobustCspecAllocTest : public testing::Test {
  protected:
@@ -186,7 +184,7 @@ TEST_F(RobustCspecAllocTest, OutOfStorageEndsTheRunOnlyUpToTheScan) {
     options.env = env;
     options.env["RUDED_ROOT"] = demo_.Root("alpha");
     return e2e::Run({e2e::Staged("sbin/qv_cspec"), "-i", "-r"}, options);
-  }, [&](long n, const e2e::RunResult& r, const Count&) {
+  }, [&](long n, const e2e::RunResult& r, long) {
     const Names left = e2e::ListDir(cspecials);
     const std::string now = demo_.DeviceInfo("alpha");
     EXPECT_EQ(e2e::TmpNodes(demo_.Hostadp("alpha")), Names{});
