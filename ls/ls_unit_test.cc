@@ -130,27 +130,23 @@ TEST_F(LsUnitTest, TempFiles) {
   EXPECT_EQ(file.Open("w"), nullptr);
 }
 
+// What the operations end to end do not show: the split at the first
+// colon, locality by the exact node name, and composing within the buffer.
 TEST_F(LsUnitTest, NetAliasesAndLocality) {
-  const std::string a517(517, 'a');
   const struct {
     std::string text;
     std::string split;  // LSParseNetalias
     int local;          // IsLocalAlias
   } aliases[] = {
-      {"alpha:disk1", "nodename=alpha;alias=disk1;", 1},
       {"alpha:", "nodename=alpha;alias=;", 1},
       {"alpha:a:b", "nodename=alpha;alias=a:b;", 1},
       {":disk1", "nodename=;alias=disk1;", 0},
-      {"disk1", "NULL", 1},
       {"", "NULL", 1},
-      {"beta:disk1", "nodename=beta;alias=disk1;", 0},
       {"ALPHA:disk1", "nodename=ALPHA;alias=disk1;", 0},
       {"alpha.example.com:d", "nodename=alpha.example.com;alias=d;", 0},
-      // 519 bytes are the most that fit; too long, it names no object.
-      {"n:" + a517, "nodename=n;alias=" + a517 + ";", 0},
-      {"n:" + a517 + "a", "NULL", 0},
+      // Too long to be a net alias, it names no object; without a colon it
+      // names no other node, whatever its length.
       {"alpha:" + std::string(514, 'a'), "NULL", 0},
-      // Without a colon it names no other node, whatever its length.
       {std::string(600, 'a'), "NULL", 1},
   };
   for (const auto& c : aliases) {
@@ -159,7 +155,6 @@ TEST_F(LsUnitTest, NetAliasesAndLocality) {
   }
   EXPECT_EQ(LSParseNetalias(nullptr), nullptr);
   EXPECT_EQ(IsLocalAlias(nullptr), 1);
-  EXPECT_EQ(Text(LSCreateNetalias("alpha", "disk1")), "netalias=alpha:disk1;");
   const std::string node(200, 'n');
   EXPECT_EQ(Text(LSCreateNetalias(node.c_str(), std::string(318, 'a').c_str())).size(),
             strlen("netalias=;") + 519);
@@ -168,22 +163,11 @@ TEST_F(LsUnitTest, NetAliasesAndLocality) {
   EXPECT_EQ(LSCreateNetalias("alpha", nullptr), nullptr);
   for (const char* name : {"Alpha", "alpha.example.com", "alph"}) EXPECT_EQ(is_local(name), 0);
   EXPECT_EQ(is_local("alpha"), 1);
-  // Search lists: local without Containment or with this node's.
-  const Pairs searches[] = {{{"type", "disk"}}, {{"type", "disk"}, {"Containment", "alpha"}}};
-  for (const Pairs& p : searches) {
-    KeywordList* list = MakeList(p);
-    EXPECT_EQ(IsLocalSearch(list), 1);
-    DestroyKeywordList(list);
-  }
-  KeywordList* there = MakeList({{"Containment", "beta"}});
-  EXPECT_EQ(IsLocalSearch(there), 0);
   EXPECT_EQ(IsLocalSearch(nullptr), 1);
-  EXPECT_EQ(Log("ERROR "), Lines{});
   // An empty Containment cannot be looked up: reported, and taken as local.
   KeywordList* empty = MakeList({{"Containment", ""}});
   EXPECT_EQ(IsLocalSearch(empty), 1);
   EXPECT_EQ(Log("ERROR "), Lines{"ERROR LSParse: Error in ReferenceKeywordInList"});
-  DestroyKeywordList(there);
   DestroyKeywordList(empty);
 }
 
