@@ -60,7 +60,7 @@ bool g_failed = false;
 
 size_t Home(uintptr_t p) { return (p >> 4) * 0x9E3779B97F4A7C15ull % kSlots; }
 
-void Remember(void* block) {
+[[maybe_unused]] void Remember(void* block) {
   const uintptr_t p = reinterpret_cast<uintptr_t>(block);
   for (size_t i = Home(p), n = 0; n < kSlots; i = (i + 1) % kSlots, ++n) {
     if (g_slots[i] == kEmpty || g_slots[i] == kRemoved) {
@@ -73,7 +73,7 @@ void Remember(void* block) {
 }
 
 // True when block was made in the count (and forgets it).
-bool Forget(void* block) {
+[[maybe_unused]] bool Forget(void* block) {
   const uintptr_t p = reinterpret_cast<uintptr_t>(block);
   for (size_t i = Home(p), n = 0; n < kSlots && g_slots[i] != kEmpty;
        i = (i + 1) % kSlots, ++n) {
@@ -87,7 +87,7 @@ bool Forget(void* block) {
 }
 
 // Numbers one call; true when it is the one that fails.
-bool Fails() {
+[[maybe_unused]] bool Fails() {
   if (!g_numbering || g_next++ != g_fail_at) return false;
   g_failed = true;
   errno = ENOMEM;
