@@ -276,7 +276,8 @@ TEST_F(LsE2eTest, RemoteCommandsOutputFailureAndWhatReachesThem) {
             "RSClient -N beta -E " + quoted + "OTgetaliases -I -\" > " + tmp +
             "ZU_browse\\w{6} failed",
         "LOG LS.LSBrowse 703 2: LSBrowse failed"},
-       1},
+       1,
+       {"LS.LSBrowse: LS.LSBrowse cmd: "}},
       {"OTput", "", {"put", "beta:disk1", "a=1"}, "result -1\n",
        {"LOG LS.LSPut 701 1: cat " + tmp + "ZU_param\\w{6} \\| " + bin + "RSClient -N beta -E " +
         quoted + "OTput -A disk1 -I -\" failed"},
@@ -287,7 +288,8 @@ TEST_F(LsE2eTest, RemoteCommandsOutputFailureAndWhatReachesThem) {
        {"LOG RS.RSPerform 701 1: cat .*ZU_param\\w{6} \\| .*OTperform -A disk1 -M do_show -I "
         "-\" > " + tmp + "ZU_perform\\w{6} failed"},
        1,
-       {"RS.RSPerform: RS.RSPerform cmd: ", "RS.RSPerform: system status 256 1"}},
+       {"RS.RSPerform: remote call to beta alias disk1", "RS.RSPerform: RS.RSPerform cmd: ",
+        "RS.RSPerform: system status 256 1"}},
       // The previous alias and the caller's device table reach the far side.
       {"OTnextalias", "disk4\n", {"next", "type=disk", "beta:"}, "disk4\n", {}, 0, {}, "",
        {"-C type=disk\n", "/etc/device.tab\n", ""}},
