@@ -5,7 +5,7 @@ add_executable(ls_call ls_call.cc)
 target_link_libraries(ls_call ls)
 
 qv_add_e2e_test(ls_e2e_test
-  SOURCES ls_cluster.cc ls_e2e_test.cc
+  SOURCES ls_e2e_test.cc
   DEPENDS ls_call ot_programs simcluster)
 target_compile_definitions(ls_e2e_test PRIVATE
   LS_CALL="$<TARGET_FILE:ls_call>"

@@ -40,7 +40,7 @@ if(TARGET ls_call AND TARGET qv_cspec AND TARGET simcluster)
   add_library(robust_failmalloc MODULE robust_failmalloc.cc)
   set_target_properties(robust_failmalloc PROPERTIES PREFIX "")
   add_executable(robust_alloc_test
-    robust_alloc_test.cc robust_failmalloc.cc ls_cluster.cc)
+    robust_alloc_test.cc robust_failmalloc.cc)
   target_link_libraries(robust_alloc_test e2e_util GTest::gtest_main)
   add_dependencies(robust_alloc_test
     ls_call ot_programs simcluster qv_cspec robust_failmalloc)
