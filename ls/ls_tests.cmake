@@ -1,11 +1,8 @@
 # Unit tests of libls's modules: they link the objects (internal names
-# included) and run on a private machine root.
+# included) and the allocation-failure tests' allocator, and run on a
+# private machine root.
 add_executable(ls_unit_test
-  ls_misc_test.cc
-  ls_parse_test.cc
-  ls_test_util.cc
-  ls_valid_test.cc
-  shell_line_test.cc)
+  ls_unit_test.cc ${PROJECT_SOURCE_DIR}/tests/robust_failmalloc.cc)
 target_link_libraries(ls_unit_test ls_objects e2e_util GTest::gtest_main)
 gtest_discover_tests(ls_unit_test DISCOVERY_TIMEOUT 30)
 

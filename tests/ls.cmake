@@ -1,11 +1,11 @@
-# libls end to end: the driver ls_call runs each operation as a separate
-# process on machines of a temporary cluster built with the staged
-# object-tool programs.
+# libls end to end, with hostile input: the driver ls_call runs each
+# operation as a separate process on machines of a temporary cluster built
+# with the staged object-tool programs.
 add_executable(ls_call ls_call.cc)
 target_link_libraries(ls_call ls)
 
 qv_add_e2e_test(ls_e2e_test
-  SOURCES ls_cluster.cc ls_ops_test.cc ls_failure_test.cc ls_shell_test.cc
+  SOURCES ls_e2e_test.cc
   DEPENDS ls_call ot_programs simcluster)
 target_compile_definitions(ls_e2e_test PRIVATE
   LS_CALL="$<TARGET_FILE:ls_call>"

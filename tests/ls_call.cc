@@ -15,18 +15,21 @@
 // Output: records as keyword="value" lines, objects as "alias <alias>"
 // followed by "attribute" and "method" lines, alias lists one per line,
 // integers as "result <n>", NULL as "NULL".  Exit status 0 when the call
-// succeeded, 1 when it returned NULL or -1, 2 for usage.  Before it exits it
-// names on standard error every file left in the machine's tmp/ ("leftover
-// <name>"), so a test sees what the call itself left behind.
+// succeeded, 1 when it returned NULL or -1, 2 for usage, 3 when the call
+// changed the caller's list.  Before it exits it names on standard error
+// every file left in the machine's tmp/ ("leftover <name>"), so a test
+// sees what the call itself left behind.  Under the preloaded
+// robust_failmalloc.so only the call (and the release of its result) is
+// counted.
 
 #include <dirent.h>
+#include <dlfcn.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
 
 #include <string>
-#include <vector>
 
 #include "ls.h"
 
@@ -42,11 +45,9 @@ KeywordList* MakeList(char** words, int count, int skip) {
   if (count == 1 && strcmp(words[0], "-") == 0) return nullptr;
   KeywordList* list = CreateKeywordList();
   for (int i = 0; i < count; ++i) {
-    std::string word = words[i];
-    size_t eq = word.find('=');
-    std::string keyword = word.substr(0, eq);
-    std::string value = eq == std::string::npos ? "" : word.substr(eq + 1);
-    AddKeywordToList(list, keyword.c_str(), value.c_str());
+    const char* eq = strchr(words[i], '=');
+    const std::string keyword(words[i], eq ? eq - words[i] : strlen(words[i]));
+    AddKeywordToList(list, keyword.c_str(), eq ? eq + 1 : "");
   }
   char* k;
   char* v;
@@ -54,87 +55,68 @@ KeywordList* MakeList(char** words, int count, int skip) {
   return list;
 }
 
-void PrintPairs(const char* prefix, KeywordList* list) {
-  if (list == nullptr) return;
-  for (KeywordValueBlock* b = list->kwd_val_chain; b != nullptr; b = b->next_block)
-    printf("%s%s=\"%s\"\n", prefix, b->keyword_address, b->value_address);
+// Prints the pairs with prefix into out (stdout when null).
+void PrintPairs(const char* prefix, KeywordList* list, std::string* out = nullptr) {
+  for (KeywordValueBlock* b = list ? list->kwd_val_chain : nullptr; b; b = b->next_block) {
+    if (out != nullptr) *out += std::string(b->keyword_address) + "=" + b->value_address + "\n";
+    if (out == nullptr) printf("%s%s=\"%s\"\n", prefix, b->keyword_address, b->value_address);
+  }
 }
 
+int Null() { return puts("NULL"), 1; }
+
 int PrintList(KeywordList* list) {
-  if (list == nullptr) return puts("NULL"), 1;
+  if (list == nullptr) return Null();
   PrintPairs("", list);
   DestroyKeywordList(list);
   return 0;
 }
 
 int PrintRecord(AttributeRecord* record) {
-  if (record == nullptr) return puts("NULL"), 1;
+  if (record == nullptr) return Null();
   printf("%s=\"%s\"\n", record->keyword, record->value);
   free(record);
   return 0;
 }
 
-int PrintObject(ManagedObject* object) {
-  if (object == nullptr) return puts("NULL"), 1;
-  printf("alias %s\n", object->alias);
-  PrintPairs("attribute ", object->attributes);
-  PrintPairs("method ", object->methods);
-  OTFreeObject(object);
-  return 0;
-}
-
-int PrintAliases(AliasList* aliases) {
-  if (aliases == nullptr) return puts("NULL"), 1;
-  for (AliasList* a = aliases; a != nullptr; a = a->next) puts(a->alias);
-  OTFreeAliasList(aliases);
-  return 0;
-}
-
-int Call(int skip, int argc, char** argv) {
+int Call(int argc, char** argv, KeywordList* list) {
   const std::string op = argv[0];
   if (op == "attr" && argc == 3) return PrintRecord(LSQueryattr(argv[1], argv[2]));
   if (op == "meth" && argc == 3) return PrintRecord(LSQuerymeth(argv[1], argv[2]));
   if (op == "attrs" && argc == 2) return PrintList(LSQueryattrs(argv[1]));
   if (op == "meths" && argc == 2) return PrintList(LSQuerymeths(argv[1]));
-  if (op == "obj" && argc == 2) return PrintObject(LSQueryobjs(argv[1]));
+  if (op == "obj" && argc == 2) {
+    ManagedObject* object = LSQueryobjs(argv[1]);
+    if (object == nullptr) return Null();
+    printf("alias %s\n", object->alias);
+    PrintPairs("attribute ", object->attributes);
+    PrintPairs("method ", object->methods);
+    OTFreeObject(object);
+    return 0;
+  }
   if (op == "next" && argc == 3) {
     char* alias = LSQuerynext(argv[1], argv[2]);
-    puts(alias != nullptr ? alias : "NULL");
-    return alias != nullptr ? 0 : 1;
+    if (alias == nullptr) return Null();
+    return puts(alias), 0;
   }
   if (op == "aliases") {
-    KeywordList* search = MakeList(argv + 1, argc - 1, skip);
-    int status = PrintAliases(LSgetaliases(search));
-    if (search != nullptr) DestroyKeywordList(search);
-    return status;
+    AliasList* aliases = LSgetaliases(list);
+    if (aliases == nullptr) return Null();
+    for (AliasList* a = aliases; a != nullptr; a = a->next) puts(a->alias);
+    OTFreeAliasList(aliases);
+    return 0;
   }
   if (op == "put" && argc >= 2) {
-    KeywordList* list = MakeList(argv + 2, argc - 2, skip);
-    fflush(stdout);
-    int result = LSPut(argv[1], list);
+    const int result = LSPut(argv[1], list);
     printf("result %d\n", result);
-    if (list != nullptr) DestroyKeywordList(list);
     return result == 0 ? 0 : 1;
   }
-  if (op == "perform" && argc >= 3) {
-    KeywordList* list = MakeList(argv + 3, argc - 3, skip);
-    int status = PrintList(RSPerform(argv[1], argv[2], list));
-    if (list != nullptr) DestroyKeywordList(list);
-    return status;
-  }
+  if (op == "perform" && argc >= 3) return PrintList(RSPerform(argv[1], argv[2], list));
   return Usage();
 }
 
-void ReportLeftovers() {
-  const char* root = getenv("RUDED_ROOT");
-  std::string tmp = std::string(root != nullptr ? root : "") + "/tmp";
-  DIR* dir = opendir(tmp.c_str());
-  if (dir == nullptr) return;
-  while (dirent* e = readdir(dir)) {
-    if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0)
-      fprintf(stderr, "leftover %s\n", e->d_name);
-  }
-  closedir(dir);
+void Hook(const char* name) {
+  if (void* f = dlsym(RTLD_DEFAULT, name)) reinterpret_cast<void (*)()>(f)();
 }
 
 }  // namespace
@@ -146,8 +128,36 @@ int main(int argc, char** argv) {
     skip = atoi(optarg);
   }
   if (optind >= argc) return Usage();
-  int status = Call(skip, argc - optind, argv + optind);
+  argc -= optind;
+  argv += optind;
+  // The lists' words follow the operation and its fixed arguments.
+  const std::string op = argv[0];
+  const int fixed = op == "aliases" ? 1 : op == "put" ? 2 : op == "perform" ? 3 : argc + 1;
+  KeywordList* list = argc >= fixed ? MakeList(argv + fixed, argc - fixed, skip) : nullptr;
+  std::string before, after;
+  PrintPairs("", list, &before);
+  // Printing must not allocate inside the count.
+  static char out[BUFSIZ];
+  setvbuf(stdout, out, _IOFBF, sizeof out);
+  // Under the count, what libls and the object-tool library set up once per
+  // process (the machine root, the log) is set up first, outside it.
+  if (dlsym(RTLD_DEFAULT, "robust_restart") != nullptr) {
+    free(LSQueryattr("System", "nodename"));
+    LSQuerynext("all", nullptr);  // logs a refusal
+  }
+  Hook("robust_restart");
+  int status = Call(argc, argv, list);
   fflush(stdout);
-  ReportLeftovers();
+  Hook("robust_report");
+  PrintPairs("", list, &after);
+  if (after != before) status = 3;
+  if (list != nullptr) DestroyKeywordList(list);
+  const char* root = getenv("RUDED_ROOT");
+  if (DIR* dir = opendir((std::string(root ? root : "") + "/tmp").c_str())) {
+    while (dirent* e = readdir(dir))
+      if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0)
+        fprintf(stderr, "leftover %s\n", e->d_name);
+    closedir(dir);
+  }
   return status;
 }

@@ -1,18 +1,20 @@
 // The simulated cluster (e2e::Cluster) as libls's end-to-end tests use it:
 // machines "alpha" and "beta", each registered in the other's name-server
-// registry, and the ls_call driver run as a separate process on either
-// machine.
+// registry, and the ls_call driver run as a separate process on alpha.
 //
 // alpha's RSClient is wrapped so that every run is counted in
 // <cluster>/rsclient.runs: a test can prove that nothing ran.  A test can
-// also replace an object-tool command of a machine with a script that
-// prints what the test wants ("canned" output) and records its arguments,
-// its environment and its standard input.
+// also replace an object-tool command with a script that, run on beta,
+// prints what the test wants and saves its arguments, its device table
+// and its standard input.
 
 #ifndef RUDED_TESTS_LS_CLUSTER_H_
 #define RUDED_TESTS_LS_CLUSTER_H_
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <map>
 #include <memory>
@@ -25,47 +27,98 @@ namespace ls_e2e {
 
 class ClusterTest : public ::testing::Test {
  protected:
-  void SetUp() override;
+  void SetUp() override {
+    dir_ = std::make_unique<e2e::ScopedTempDir>();
+    cluster_ = dir_->path() + "/cluster";
+    // simcluster links the object-tool commands and runs OTinit on each.
+    e2e::RunResult r = e2e::Cluster(cluster_).Create(
+        "bus ls\n  adapter alpha 0 0 0 7\n  adapter beta 0 0 0 6\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    Script("RSClient", "echo run >> '" + cluster_ + "/rsclient.runs'\nexec '" + LS_OT_BIN_DIR +
+                           "/RSClient' \"$@\"\n");
+    Register("alpha", "MaXnAmEsErVrS=4\nname_servers=beta\n");
+    Register("beta", "MaXnAmEsErVrS=4\nname_servers=alpha\n");
+  }
   // Every machine's tmp/ must be empty after each test.
-  void TearDown() override;
+  void TearDown() override {
+    for (const std::string m : {"alpha", "beta"})
+      EXPECT_EQ(e2e::ListDir(Root(m) + "/tmp"), std::vector<std::string>{}) << m;
+    dir_.reset();
+  }
 
-  std::string Root(const std::string& machine) const;
-  void Register(const std::string& machine, const std::string& registry);
-
+  std::string Root(const std::string& machine) const { return cluster_ + "/" + machine; }
+  void Register(const std::string& machine, const std::string& registry) {
+    e2e::WriteFile(Root(machine) + "/etc/KELDA_servers", registry);
+  }
   // Runs ls_call on machine; env adds to (or, empty, removes from) the
   // environment.
-  e2e::RunResult Call(const std::string& machine,
-                      const std::vector<std::string>& args,
-                      const std::map<std::string, std::string>& env = {});
+  e2e::RunResult Call(const std::string& machine, const std::vector<std::string>& args,
+                      const std::map<std::string, std::string>& env = {}) {
+    std::vector<std::string> argv = {LS_CALL};
+    argv.insert(argv.end(), args.begin(), args.end());
+    e2e::RunOptions options;
+    options.env = {{"RUDED_ROOT", Root(machine)}, {"OAM_TRACE", ""}, {"OAM_DEVTAB", ""}};
+    for (const auto& [k, v] : env) options.env[k] = v;
+    e2e::RunResult result = e2e::Run(argv, options);
+    // The call itself must not leave a file behind (the cleanup list at
+    // process exit is only the last resort), nor change the caller's list.
+    EXPECT_EQ(result.err.find("leftover "), std::string::npos) << result.err;
+    EXPECT_NE(result.status, 3) << "the call changed the caller's list";
+    return result;
+  }
   // Puts the pairs of a keyword stream on an object with the staged OTput.
-  void Put(const std::string& machine, const std::string& alias,
-           const std::string& stream);
-
-  // Replaces command in machine's command directory with a script that
-  // saves its arguments in <far root>/<command>.args, OAM_DEVTAB in
-  // <far root>/<command>.devtab and its standard input in
-  // <far root>/<command>.stdin, prints <far root>/<command>.out and exits
-  // with status.  The far root is that of the machine the command runs as.
-  void Fake(const std::string& machine, const std::string& command,
-            int status = 0);
-  // What the fake prints when it runs as machine.
-  void Canned(const std::string& machine, const std::string& command,
-              const std::string& output);
-  // What a fake saved when it ran as machine ("" when it did not run).
-  std::string Saved(const std::string& machine, const std::string& command,
-                    const std::string& what);
-
-  int RsclientRuns() const;
-  std::vector<std::string> LogLines(const std::string& machine,
-                                    const std::string& prefix) const;
-  void ClearLogs();
-  // A file in the cluster directory, outside every machine, that a command
-  // smuggled into a shell line would create.
+  void Put(const std::string& machine, const std::string& alias, const std::string& stream) {
+    e2e::RunOptions options;
+    options.env = {{"RUDED_ROOT", Root(machine)}};
+    options.input = stream;
+    e2e::RunResult r = e2e::Run({Bin(machine) + "OTput", "-A", alias, "-I", "-"}, options);
+    ASSERT_EQ(r.status, 0) << r.err;
+  }
+  // Replaces command with a script that prints output and exits with
+  // status; what it saved on beta ("args", "devtab" or "stdin"; "" when it
+  // did not run) is Saved().
+  void Fake(const std::string& command, int status = 0, const std::string& output = "") {
+    const std::string d = "\"$RUDED_ROOT/" + command;
+    Script(command, "printf '%s\\n' \"$*\" > " + d + ".args\"\n"
+                    "printf '%s\\n' \"${OAM_DEVTAB-unset}\" > " + d + ".devtab\"\n"
+                    "cat > " + d + ".stdin\"\n"
+                    "[ -f " + d + ".out\" ] && cat " + d + ".out\"\n"
+                    "exit " + std::to_string(status) + "\n");
+    e2e::WriteFile(Root("beta") + "/" + command + ".out", output);
+    for (const char* what : {".args", ".devtab", ".stdin"})
+      unlink((Root("beta") + "/" + command + what).c_str());
+  }
+  std::string Saved(const std::string& command, const std::string& what) const {
+    return e2e::ReadFile(Root("beta") + "/" + command + "." + what);
+  }
+  int RsclientRuns() const {
+    return e2e::CountPrefix(e2e::ReadFile(cluster_ + "/rsclient.runs"), "run");
+  }
+  std::vector<std::string> LogLines(const std::string& prefix) const {
+    return e2e::Lines(e2e::ReadFile(Root("alpha") + "/var/adm/oam.log"), prefix);
+  }
+  void ClearLogs() {
+    for (const std::string m : {"alpha", "beta"}) unlink((Root(m) + "/var/adm/oam.log").c_str());
+    unlink((cluster_ + "/rsclient.runs").c_str());
+  }
+  // A file outside every machine that a command smuggled into a shell line
+  // would create.
   std::string Marker() const { return cluster_ + "/marker"; }
 
   std::unique_ptr<e2e::ScopedTempDir> dir_;
   std::string cluster_;
-  std::vector<std::string> machines_;
+
+ private:
+  std::string Bin(const std::string& machine) const {
+    return Root(machine) + "/usr/sadm/sysadm/bin/";
+  }
+  // Replaces a command in alpha's command directory with a shell script.
+  void Script(const std::string& command, const std::string& text) {
+    const std::string path = Bin("alpha") + command;
+    unlink(path.c_str());
+    e2e::WriteFile(path, "#!/bin/sh\n" + text);
+    chmod(path.c_str(), 0755);
+  }
 };
 
 }  // namespace ls_e2e

@@ -1,30 +1,6 @@
 # Robustness: exhausted storage, device faults, concurrent and interrupted
 # runs, and hostile input, against the staged programs and libls.
 
-# libls with each allocation failing in turn, in process on a simulated
-# cluster (malloc is interposed in this program, except in sanitizer
-# builds, where the tests skip).
-if(TARGET ls_objects)
-  qv_add_e2e_test(robust_alloc_test
-    SOURCES robust_alloc_test.cc robust_malloc.cc ls_cluster.cc
-    DEPENDS ls_call ot_programs simcluster)
-  target_link_libraries(robust_alloc_test ls_objects)
-  target_compile_definitions(robust_alloc_test PRIVATE
-    LS_CALL="$<TARGET_FILE:ls_call>"
-    LS_OT_BIN_DIR="${QV_STAGE_DIR}/${QV_OT_BIN_SUBDIR}")
-endif()
-
-# libls given hostile registries, words and sizes, through the ls_call
-# driver as a separate process.
-if(TARGET ls_call)
-  qv_add_e2e_test(robust_ls_hostile_test
-    SOURCES robust_ls_hostile_test.cc ls_cluster.cc
-    DEPENDS ls_call ot_programs simcluster)
-  target_compile_definitions(robust_ls_hostile_test PRIVATE
-    LS_CALL="$<TARGET_FILE:ls_call>"
-    LS_OT_BIN_DIR="${QV_STAGE_DIR}/${QV_OT_BIN_SUBDIR}")
-endif()
-
 # An end-to-end test of qv_cspec that runs alone.  Under fakeroot (make
 # check as non-root) one daemon fakes the nodes of every test, and nodes
 # that processes of tests running side by side make and remove at once
@@ -40,19 +16,8 @@ function(robust_add_cspec_test name)
 endfunction()
 
 # qv_cspec on simulated clusters made by simcluster: every fault of the
-# hardware, concurrent and interrupted runs, hostile input, and each
-# allocation of its directory scan and of a whole run on the demo cluster
-# failing in turn (the staged command runs with robust_failmalloc.so
-# preloaded).
+# hardware, concurrent and interrupted runs, and hostile input.
 if(TARGET qv_cspec AND TARGET simcluster)
-  add_library(robust_failmalloc MODULE robust_failmalloc.cc)
-  set_target_properties(robust_failmalloc PROPERTIES PREFIX "")
-  robust_add_cspec_test(robust_cspec_alloc_test
-    SOURCES robust_cspec_alloc_test.cc
-    DEPENDS qv_cspec simcluster robust_failmalloc)
-  target_compile_definitions(robust_cspec_alloc_test PRIVATE
-    ROBUST_FAILMALLOC="$<TARGET_FILE:robust_failmalloc>"
-    DEMO_FABRIC="${PROJECT_SOURCE_DIR}/examples/demo.fabric")
   robust_add_cspec_test(robust_faults_test
     SOURCES robust_faults_test.cc
     DEPENDS qv_cspec simcluster)
@@ -65,4 +30,28 @@ if(TARGET qv_cspec AND TARGET simcluster)
   robust_add_cspec_test(robust_hostile_test
     SOURCES robust_hostile_test.cc
     DEPENDS qv_cspec simcluster)
+endif()
+
+# Exhausted storage: libls through ls_call and a whole qv_cspec run on the
+# demo cluster, with each allocation failing in turn (the one allocator,
+# robust_failmalloc.so, preloaded; the tests skip in sanitizer builds).
+# qv_cspec's sweep runs alone, as the tests above.
+if(TARGET ls_call AND TARGET qv_cspec AND TARGET simcluster)
+  add_library(robust_failmalloc MODULE robust_failmalloc.cc)
+  set_target_properties(robust_failmalloc PROPERTIES PREFIX "")
+  add_executable(robust_alloc_test
+    robust_alloc_test.cc robust_failmalloc.cc)
+  target_link_libraries(robust_alloc_test e2e_util GTest::gtest_main)
+  add_dependencies(robust_alloc_test
+    ls_call ot_programs simcluster qv_cspec robust_failmalloc)
+  target_compile_definitions(robust_alloc_test PRIVATE
+    ROBUST_FAILMALLOC="$<TARGET_FILE:robust_failmalloc>"
+    DEMO_FABRIC="${PROJECT_SOURCE_DIR}/examples/demo.fabric"
+    LS_CALL="$<TARGET_FILE:ls_call>"
+    LS_OT_BIN_DIR="${QV_STAGE_DIR}/${QV_OT_BIN_SUBDIR}")
+  gtest_discover_tests(robust_alloc_test DISCOVERY_TIMEOUT 30
+                       TEST_FILTER "-RobustCspec*" PROPERTIES TIMEOUT 300)
+  gtest_discover_tests(robust_alloc_test DISCOVERY_TIMEOUT 30
+                       TEST_FILTER "RobustCspec*"
+                       PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
 endif()

@@ -1,0 +1,130 @@
+// libls's readers of outside text on arbitrary input, each input taken as
+// a name-server registry and as a net alias and parameter value.  Beyond
+// memory safety: every server name handed out is non-empty and at most 30
+// characters long; a split joins back to the text it came from and
+// composing the parts gives the text again; and a value the check lets
+// into a quoted parameter file reads back as one pair, its own, or
+// (holding a double quote) as a pair the far side refuses.  The machine
+// root is a scratch directory, so that what the library logs never
+// reaches the real /var/adm.
+
+#include <ftw.h>
+#include <stddef.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "ls/ls_internal.h"
+#include "ls/shell_line.h"
+
+namespace {
+
+std::string g_dir;
+
+// Makes <tmp>/ls_fuzz.XXXXXX/m with etc/nodename "alpha" and var/adm/ (gone
+// at the exit), sets RUDED_ROOT to it and returns it.
+std::string MakeRoot() {
+  const char* base = getenv("TMPDIR");
+  g_dir = std::string(base && *base ? base : "/tmp") + "/ls_fuzz.XXXXXX";
+  if (mkdtemp(g_dir.data()) == nullptr) abort();
+  atexit([] {
+    nftw(g_dir.c_str(), [](const char* p, const struct stat*, int, FTW*) { return remove(p); },
+         16, FTW_DEPTH | FTW_PHYS);
+  });
+  const std::string root = g_dir + "/m";
+  for (const char* d : {"", "/etc", "/tmp", "/var", "/var/adm"}) mkdir((root + d).c_str(), 0755);
+  FILE* f = fopen((root + "/etc/nodename").c_str(), "w");
+  if (f == nullptr) abort();
+  fputs("alpha\n", f);
+  fclose(f);
+  setenv("RUDED_ROOT", root.c_str(), 1);
+  unsetenv("OAM_TRACE");
+  return root;
+}
+
+void CheckRegistry(const std::string& root, const uint8_t* data, size_t size) {
+  FILE* f = fopen((root + "/etc/KELDA_servers").c_str(), "wb");
+  if (f == nullptr) abort();
+  fwrite(data, 1, size, f);
+  fclose(f);
+  char* servers = LSGetservers();
+  if (servers == nullptr) return;
+  const std::string text = servers;
+  for (size_t start = 0, comma; start <= text.size(); start = comma + 1) {
+    comma = text.find(',', start);
+    if (comma == std::string::npos) comma = text.size();
+    if (comma == start || comma - start > 30) abort();
+  }
+  free(servers);
+}
+
+std::string Value(KeywordList* list, const char* keyword) {
+  char* k = nullptr;
+  char* v = nullptr;
+  const int status = ReferenceKeywordInList(list, keyword, &k, &v);
+  if (status != SSPI_OK && status != SSPI_E_NO_VALUE) abort();
+  return v != nullptr ? v : "";
+}
+
+void CheckSplit(const std::string& text) {
+  KeywordList* split = LSParseNetalias(text.c_str());
+  if ((split != nullptr) != (text.size() <= 519 && text.find(':') != std::string::npos)) abort();
+  if (split == nullptr) return;
+  const std::string node = Value(split, "nodename");
+  const std::string alias = Value(split, "alias");
+  if (node + ":" + alias != text) abort();
+  KeywordList* joined = LSCreateNetalias(node.c_str(), alias.c_str());
+  if (joined == nullptr || Value(joined, "netalias") != text) abort();
+  DestroyKeywordList(joined);
+  DestroyKeywordList(split);
+  IsLocalAlias(text.c_str());
+}
+
+// A value may go into a parameter file when it holds no newline.  In a
+// keyword="value" line it reads back as that one pair, white space inside
+// the quotes turned into blanks as the reader does; a double quote in it
+// ends the pair there, at a closing quote that does not end the line, the
+// mark by which the far OTput and OTperform refuse such a file.
+void CheckValue(const std::string& text) {
+  const bool allowed = ls::ValueAllowed(text.c_str());
+  if (allowed != (text.find('\n') == std::string::npos)) abort();
+  if (!allowed || text.size() > 511) return;
+  const std::string line = "k=\"" + text + "\"\n";
+  FILE* stream = fmemopen(const_cast<char*>(line.data()), line.size(), "r");
+  if (stream == nullptr) return;
+  char keyword[40];
+  char value[520];
+  const size_t quote = text.find('"');
+  std::string expected = text.substr(0, quote);
+  for (char& c : expected)
+    if (static_cast<unsigned char>(c) <= 32) c = ' ';
+  if (GetKeyword(stream, keyword, value) != 0 || strcmp(keyword, "k") != 0 || expected != value)
+    abort();
+  const long at = ftell(stream);
+  if (quote == std::string::npos) {
+    if (GetKeyword(stream, keyword, value) != SSPI_E_END) abort();
+  } else if (at <= 0 || static_cast<size_t>(at) >= line.size() || line[at - 1] != '"' ||
+             line[at] == '\n') {
+    abort();
+  }
+  fclose(stream);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const std::string root = MakeRoot();
+  CheckRegistry(root, data, size);
+  // A C text ends at its first NUL.
+  const char* chars = reinterpret_cast<const char*>(data);
+  const std::string text(chars, strnlen(chars, size));
+  CheckSplit(text);
+  CheckValue(text);
+  unlink((root + "/var/adm/oam.log").c_str());
+  return 0;
+}

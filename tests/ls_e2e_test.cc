@@ -1,0 +1,424 @@
+// libls end to end: every operation through the ls_call driver, run as a
+// separate process on machine alpha of a two-machine cluster, here and on
+// a registered name server with the real object-tool commands and
+// RSClient; calls that run nothing (unknown nodes, refused words, no list);
+// remote commands that fail or print what cannot be read, and what
+// reaches the far side; and hostile net aliases, parameters and values at
+// and past their buffers (run under the sanitizer preset, nothing may be
+// read or written past a buffer).
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "tests/ls_cluster.h"
+
+namespace ls_e2e {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class LsE2eTest : public ClusterTest {
+ protected:
+  // The args with "@" in each word replaced by node, and as a trace.
+  static std::vector<std::string> With(std::vector<std::string> args, const std::string& node,
+                                       std::string* shown) {
+    for (std::string& a : args) {
+      for (size_t at; (at = a.find('@')) != std::string::npos;) a.replace(at, 1, node);
+      *shown += a + " ";
+    }
+    return args;
+  }
+  // How often text stands in alpha's log (a refused word is logged as it
+  // stands, newlines included).
+  int Logged(const std::string& text) const {
+    const std::string log = e2e::ReadFile(Root("alpha") + "/var/adm/oam.log");
+    int n = 0;
+    for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++n;
+    return n;
+  }
+};
+
+// The two machines hold objects of the same names with different values,
+// so each answer shows which machine gave it.  Rows run in order; a put
+// changes what later rows read.
+TEST_F(LsE2eTest, EveryOperationHereAndThere) {
+  for (const std::string m : {"alpha", "beta"}) {
+    Put(m, "disk1",
+        "size=\"" + std::string(m == "alpha" ? "10" : "20") + "\"\ntype=disk\ndo_show=\"echo where=" +
+            m + "\"\n");
+  }
+  Put("alpha", "disk3", "type=disk\n");
+  Put("beta", "disk2", "type=disk\nsize=30\n");
+  ClearLogs();
+  const std::string kSkip = "~";
+  const struct {
+    std::vector<std::string> args;
+    std::string here;   // answer for node alpha (RSClient does not run)
+    std::string there;  // answer for node beta (RSClient runs once)
+  } rows[] = {
+      {{"attr", "@:disk1", "size"}, "size=\"10\"\n", "size=\"20\"\n"},
+      {{"meth", "@:disk1", "do_show"}, "do_show=\"echo where=alpha\"\n",
+       "do_show=\"echo where=beta\"\n"},
+      {{"attrs", "@:disk1"}, "size=\"10\"\ntype=\"disk\"\n", "size=\"20\"\ntype=\"disk\"\n"},
+      {{"meths", "@:disk1"}, "do_show=\"echo where=alpha\"\n", "do_show=\"echo where=beta\"\n"},
+      {{"obj", "@:disk1"},
+       "alias disk1\nattribute size=\"10\"\nattribute type=\"disk\"\nmethod do_show=\"echo "
+       "where=alpha\"\n",
+       "alias disk1\nattribute size=\"20\"\nattribute type=\"disk\"\nmethod do_show=\"echo "
+       "where=beta\"\n"},
+      {{"next", "all", "@:disk1"}, "disk3\n", "disk2\n"},
+      {{"next", "type=disk", "@:"}, "disk1\n", "disk1\n"},
+      {{"next", "size=30", "@:"}, "NULL\n", "disk2\n"},
+      // Without a node part the alias is this node's.
+      {{"attr", "disk1", "size"}, "size=\"10\"\n", kSkip},
+      {{"next", "all", "disk1"}, "disk3\n", kSkip},
+      {{"aliases", "type=disk", "Containment=@"}, "alpha:disk1\nalpha:disk3\n",
+       "beta:disk1\nbeta:disk2\n"},
+      {{"aliases", "Containment=@", "size=30"}, kSkip, "beta:disk2\n"},
+      // Without Containment the library answers here, with plain aliases.
+      {{"aliases", "type=disk"}, "disk1\ndisk3\n", kSkip},
+      {{"aliases", "-"}, "System\ndisk1\ndisk3\n", kSkip},
+      {{"perform", "@:disk1", "do_show"}, "where=\"alpha\"\n", "where=\"beta\"\n"},
+      // The System object's do_echo returns its parameters.
+      {{"perform", "@:System", "do_echo", "a=1", "b=two words"}, "a=\"1\"\nb=\"two words\"\n",
+       "a=\"1\"\nb=\"two words\"\n"},
+      {{"perform", "@:System", "do_echo", "-"}, "", ""},
+      // A list whose cursor stands after its first items: the library here
+      // takes the whole list; the parameter file holds only the rest.
+      {{"-s", "2", "perform", "@:System", "do_echo", "a=1", "b=2", "c=3"},
+       "a=\"1\"\nb=\"2\"\nc=\"3\"\n", "c=\"3\"\n"},
+      {{"-s", "1", "put", "@:disk2", "a=1", "b=2"}, kSkip, "result 0\n"},
+      {{"attrs", "@:disk2"}, kSkip, "type=\"disk\"\nsize=\"30\"\nb=\"2\"\n"},
+      // Each put reaches its own machine's object and no other.
+      {{"put", "@:disk1", "color=@", "size=21"}, "result 0\n", "result 0\n"},
+      {{"put", "disk9", "color=green"}, "result 0\n", kSkip},
+      {{"attrs", "@:disk1"}, "size=\"21\"\ntype=\"disk\"\ncolor=\"alpha\"\n",
+       "size=\"21\"\ntype=\"disk\"\ncolor=\"beta\"\n"},
+      {{"attrs", "@:disk9"}, "color=\"green\"\n", kSkip},
+  };
+  for (const auto& row : rows) {
+    for (const std::string node : {"alpha", "beta"}) {
+      const std::string& out = node == "alpha" ? row.here : row.there;
+      if (out == kSkip) continue;
+      std::string shown;
+      const int before = RsclientRuns();
+      const e2e::RunResult r = Call("alpha", With(row.args, node, &shown));
+      EXPECT_EQ(r.status, out == "NULL\n" ? 1 : 0) << shown << r.err;
+      EXPECT_EQ(r.out, out) << shown;
+      EXPECT_EQ(RsclientRuns() - before, node == "beta") << shown;
+    }
+  }
+  EXPECT_EQ(LogLines("LOG "), Lines{});
+  EXPECT_EQ(Call("alpha", {"attrs", "beta:disk9"}).status, 1);
+  // The alias a remote next read is traced at level 7.
+  Call("alpha", {"next", "all", "beta:disk1"}, {{"OAM_TRACE", "7"}});
+  EXPECT_EQ(LogLines("TRACE 7 LS.LSQuerynext: Alias disk2").size(), 1u);
+}
+
+// Calls that fail before anything runs, with every LOG and ERROR entry.
+TEST_F(LsE2eTest, UnknownNodesAndMissingListsRunNothing) {
+  const std::string unknown = " 703 4: gamma is unknown to the name/locations service";
+  const std::string failed = "LOG LS.LSBrowse 703 2: LSBrowse failed";
+  const struct {
+    std::vector<std::string> args;
+    Lines log;
+  } rows[] = {
+      // gamma is in nobody's registry: were it asked for all the same,
+      // RSClient would run (and be counted).
+      {{"attr", "gamma:System", "nodename"}, {"LOG LS.LSQueryattr" + unknown}},
+      {{"meth", "gamma:System", "do_echo"}, {"LOG LS.LSQuerymeth" + unknown}},
+      {{"attrs", "gamma:System"}, {"LOG LS.LSQueryattrs" + unknown}},
+      {{"meths", "gamma:System"}, {"LOG LS.LSQuerymeths" + unknown}},
+      {{"obj", "gamma:System"}, {"LOG LS.LSQueryobj" + unknown}},
+      {{"next", "all", "gamma:"}, {"LOG LS.LSQuerynext" + unknown}},
+      {{"aliases", "Containment=gamma"}, {"LOG LS.LSBrowse" + unknown, failed}},
+      {{"put", "gamma:System", "a=1"}, {"LOG LS.LSPut" + unknown}},
+      {{"perform", "gamma:System", "do_echo", "a=1"}, {"LOG RS.RSPerform" + unknown}},
+      {{"aliases", "Containment="}, {"ERROR LSBrowse: Error in ReferenceKeywordInList"}},
+      {{"aliases", "Containment=alpha", "type=none"}, {}},
+      // A put without a list calls nothing, here or there.
+      {{"put", "beta:System", "-"}, {}},
+      {{"put", "alpha:System", "-"}, {}},
+      {{"put", "System", "-"}, {}},
+  };
+  Fake("OTput");
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.args[0] + " " + row.args[1]);
+    ClearLogs();
+    const e2e::RunResult r = Call("alpha", row.args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, row.args[0] == "put" ? "result -1\n" : "NULL\n");
+    Lines log = LogLines("LOG ");
+    for (const std::string& e : LogLines("ERROR ")) log.push_back(e);
+    EXPECT_EQ(log, row.log);
+    EXPECT_EQ(RsclientRuns(), 0);
+    EXPECT_EQ(Saved("OTput", "args"), "");
+  }
+}
+
+// Every word that reaches a shell line goes through the word check (its
+// rule is the unit test's byte table): a word that would change the line
+// is refused with a log entry, RSClient does not run, and the command
+// smuggled into it (creating a marker file) does not either.
+TEST_F(LsE2eTest, EveryWordOfEveryLineIsCheckedAndNothingRuns) {
+  const std::string m = Marker();
+  const std::string touch = ";touch " + m;
+  const struct {
+    std::vector<std::string> args;  // "@" stands for the payload
+    std::string payload;
+    std::string devtab;  // OAM_DEVTAB; "" leaves it unset
+  } rows[] = {
+      {{"attr", "beta:@", "size"}, "disk1" + touch, ""},
+      {{"attr", "beta:disk1", "@"}, "$(touch " + m + ")", ""},
+      {{"meth", "beta:@", "do_show"}, "`touch " + m + "`", ""},
+      {{"meth", "beta:disk1", "@"}, "x|touch " + m, ""},
+      {{"attrs", "beta:@"}, "disk1 " + m, ""},
+      {{"meths", "beta:@"}, "x>" + m, ""},
+      {{"obj", "beta:@"}, "x&&touch " + m, ""},
+      {{"next", "@", "beta:disk1"}, "x\ntouch " + m, ""},
+      {{"next", "all", "beta:@"}, "disk1\";touch " + m + ";\"", ""},
+      {{"put", "beta:@", "a=1"}, "disk1" + touch, ""},
+      {{"perform", "beta:@", "do_show"}, "disk1" + touch, ""},
+      {{"perform", "beta:disk1", "@"}, "x" + touch, ""},
+      {{"attrs", "beta:disk1"}, "", "/x" + touch},
+      {{"aliases", "Containment=beta"}, "", "/x y"},
+      {{"perform", "beta:disk1", "do_show"}, "", "/x\"y"},
+      // A registered node name is a word too.
+      {{"aliases", "Containment=be;ta"}, "", ""},
+  };
+  Register("alpha", "MaXnAmEsErVrS=4\nname_servers=\"be;ta\"\nname_servers=beta\n");
+  for (const auto& row : rows) {
+    std::string shown;
+    const std::vector<std::string> args = With(row.args, row.payload, &shown);
+    SCOPED_TRACE(shown);
+    ClearLogs();
+    const e2e::RunResult r =
+        Call("alpha", args, row.devtab.empty() ? std::map<std::string, std::string>{}
+                                               : std::map<std::string, std::string>{
+                                                     {"OAM_DEVTAB", row.devtab}});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(RsclientRuns(), 0);
+    EXPECT_FALSE(e2e::Exists(Marker()));
+    const Lines log = LogLines("LOG ");
+    ASSERT_FALSE(log.empty());
+    EXPECT_NE(log[0].find(" 799 3: "), std::string::npos) << log[0];
+    EXPECT_EQ(Logged("refused: not allowed in a command line"), 1);
+  }
+}
+
+// Object-tool commands replaced by scripts on beta: what libls makes of
+// their output and failure, and what reached them.
+TEST_F(LsE2eTest, RemoteCommandsOutputFailureAndWhatReachesThem) {
+  const std::string w39(39, 'w');
+  const std::string bin = Root("alpha") + "/usr/sadm/sysadm/bin/";
+  const std::string quoted = "\"OAM_DEVTAB=/etc/device.tab export OAM_DEVTAB;" + bin;
+  const std::string tmp = Root("alpha") + "/tmp/";
+  // A tab, a double quote and texts a shell would read go as they stand.
+  const std::string odd = "k=\"tab\there\"\nq=\"say \"hi\"; $(x) `y`\"\ne=\"\"\n";
+  const struct {
+    const char* command;
+    std::string canned;
+    std::vector<std::string> args;
+    std::string out;  // what ls_call prints
+    Lines log;        // every LOG entry, as regular expressions
+    int status = 0;   // the command's exit status
+    Lines traces = {};  // level-7 entries, in this order
+    std::string devtab = "";  // OAM_DEVTAB for the call
+    Lines saved = {};  // its arguments, device table and input
+  } rows[] = {
+      {"OTgetattr", "size=12\nmore=1\n", {"attr", "beta:d", "size"}, "size=\"12\"\n", {}},
+      {"OTgetattr", "", {"attr", "beta:d", "size"}, "NULL\n",
+       {"LOG LS.LSQueryattr 799 5: getkeyword failed"}},
+      {"OTgetattr", "size\n", {"attr", "beta:d", "size"}, "NULL\n",
+       {"LOG LS.LSQueryattr 799 5: getkeyword failed"}},
+      {"OTgetmethod", "", {"meth", "beta:d", "do_x"}, "NULL\n",
+       {"LOG LS.LSQuerymeth 799 5: getkeyword failed"}},
+      {"OTgetattrs", "", {"attrs", "beta:d"}, "", {}},
+      {"OTgetattrs", "a=\"open\n", {"attrs", "beta:d"}, "NULL\n",
+       {"LOG LS.LSQueryattrs 799 5: KeywordStreamToList failed"}},
+      {"OTgetmethods", "", {"meths", "beta:d"}, "", {}},
+      {"OTgetmethods", "=x\n", {"meths", "beta:d"}, "NULL\n",
+       {"LOG LS.LSQuerymeths 799 5: KeywordStreamToList failed"}},
+      {"OTgetobj", "", {"obj", "beta:d"}, "NULL\n", {}},
+      {"OTgetobj", "alias=\"disk9\"\n", {"obj", "beta:d"}, "NULL\n", {}},
+      {"OTgetobj", "size=1 alias=disk9 do_x=y\n", {"obj", "beta:d"},
+       "alias disk9\nattribute size=\"1\"\nmethod do_x=\"y\"\n", {}},
+      {"OTgetobj", "size=1 color=\n", {"obj", "beta:d"}, "NULL\n",
+       {"LOG LS.LSQueryobj 799 5: Output of OTgetob invalid"}},
+      {"OTnextalias", "", {"next", "all", "beta:d"}, "NULL\n",
+       {"LOG LS.LSQuerynext 799 5: fscanf failed"}},
+      {"OTnextalias", "\n disk7 disk8\n", {"next", "all", "beta:d"}, "disk7\n", {}},
+      {"OTnextalias", w39 + "\n", {"next", "all", "beta:d"}, w39 + "\n", {}},
+      {"OTnextalias", w39 + "w", {"next", "all", "beta:d"}, "NULL\n",
+       {"LOG LS.LSQuerynext 799 3: next alias refused: longer than 39 bytes"}},
+      {"OTperform", "", {"perform", "beta:d", "do_x"}, "", {}},
+      {"OTperform", "a=\"open\n", {"perform", "beta:d", "do_x"}, "NULL\n",
+       {"LOG RS.RSPerform 799 5: KeywordStreamToList failed"}},
+      {"OTgetaliases", "", {"aliases", "Containment=beta"}, "NULL\n", {}},
+      {"OTgetaliases", "disk1\ndisk2 ", {"aliases", "Containment=beta"},
+       "beta:disk1\nbeta:disk2\n", {}},
+      // A word too long for its buffer is left out; the next still counts.
+      {"OTgetaliases", "d1 " + std::string(600, 'x') + " d2\n", {"aliases", "Containment=beta"},
+       "beta:d1\nbeta:d2\n", {"LOG LS.LSBrowse 799 3: alias refused: longer than 519 bytes"}},
+      // A command that exits 1 fails the call; the whole line is logged.
+      {"OTgetattr", "", {"attr", "beta:disk1", "size"}, "NULL\n",
+       {"LOG LS.LSQuerylist 701 1: " + bin + "RSClient -N beta -E " + quoted +
+        "OTgetattr -A disk1 -K size\" > " + tmp + "ZU_query\\w{6} failed"},
+       1},
+      {"OTgetobj", "", {"obj", "beta:disk1"}, "NULL\n",
+       {"LOG LS.LSQuerylist 701 1: .*OTgetobj -A disk1\" > .*ZU_query\\w{6} failed"}, 1},
+      {"OTnextalias", "", {"next", "all", "beta:disk1"}, "NULL\n",
+       {"LOG LS.LSQuerynext 701 1: .*OTnextalias -C all -P disk1\" > .*ZU_query\\w{6} failed"},
+       1},
+      {"OTgetaliases", "", {"aliases", "Containment=beta"}, "NULL\n",
+       {"LOG LS.LSBrowse 701 1: cat " + tmp + "ZU_param\\w{6} \\| " + bin +
+            "RSClient -N beta -E " + quoted + "OTgetaliases -I -\" > " + tmp +
+            "ZU_browse\\w{6} failed",
+        "LOG LS.LSBrowse 703 2: LSBrowse failed"},
+       1,
+       {"LS.LSBrowse: LS.LSBrowse cmd: "}},
+      {"OTput", "", {"put", "beta:disk1", "a=1"}, "result -1\n",
+       {"LOG LS.LSPut 701 1: cat " + tmp + "ZU_param\\w{6} \\| " + bin + "RSClient -N beta -E " +
+        quoted + "OTput -A disk1 -I -\" failed"},
+       1,
+       {"LS.LSPut: Build Parameter File", "LS.LSPut: LS.LSPut cmd: ",
+        "LS.LSPut: system status:256 1"}},
+      {"OTperform", "", {"perform", "beta:disk1", "do_show"}, "NULL\n",
+       {"LOG RS.RSPerform 701 1: cat .*ZU_param\\w{6} \\| .*OTperform -A disk1 -M do_show -I "
+        "-\" > " + tmp + "ZU_perform\\w{6} failed"},
+       1,
+       {"RS.RSPerform: remote call to beta alias disk1", "RS.RSPerform: RS.RSPerform cmd: ",
+        "RS.RSPerform: system status 256 1"}},
+      // The previous alias and the caller's device table reach the far side.
+      {"OTnextalias", "disk4\n", {"next", "type=disk", "beta:"}, "disk4\n", {}, 0, {}, "",
+       {"-C type=disk\n", "/etc/device.tab\n", ""}},
+      {"OTnextalias", "disk4\n", {"next", "all", "beta:disk3"}, "disk4\n", {}, 0, {},
+       "/opt/dev.tab", {"-C all -P disk3\n", "/opt/dev.tab\n", ""}},
+      // Parameter files carry values unchanged.
+      {"OTgetaliases", "disk1 disk2\n",
+       {"aliases", "type=disk", "Containment=beta", "color=dark red"}, "beta:disk1\nbeta:disk2\n",
+       {}, 0, {}, "", {"-I -\n", "/etc/device.tab\n", "type=disk\ncolor=dark red\n"}},
+      {"OTput", "", {"put", "beta:disk1", "k=tab\there", "q=say \"hi\"; $(x) `y`", "e="},
+       "result 0\n", {}, 0, {}, "", {"-A disk1 -I -\n", "/etc/device.tab\n", odd}},
+      {"OTperform", "", {"-s", "1", "perform", "beta:disk1", "do_x", "k=tab\there",
+                         "q=say \"hi\"; $(x) `y`", "e="},
+       "", {}, 0, {}, "", {"-A disk1 -M do_x -I -\n", "/etc/device.tab\n", odd.substr(odd.find("q="))}},
+      {"OTperform", "", {"perform", "beta:disk1", "do_x", "-"}, "", {}, 0, {}, "",
+       {"-A disk1 -M do_x -I -\n", "/etc/device.tab\n", ""}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.command) + " printing " + row.canned + " exiting " +
+                 std::to_string(row.status));
+    ClearLogs();
+    Fake(row.command, row.status, row.canned);
+    std::map<std::string, std::string> env = {{"OAM_TRACE", "7"}};
+    if (!row.devtab.empty()) env["OAM_DEVTAB"] = row.devtab;
+    const e2e::RunResult r = Call("alpha", row.args, env);
+    EXPECT_EQ(r.out, row.out);
+    EXPECT_EQ(r.status, row.out == "NULL\n" || row.out == "result -1\n" ? 1 : 0);
+    const Lines log = LogLines("LOG ");
+    ASSERT_EQ(log.size(), row.log.size()) << (log.empty() ? "" : log[0]);
+    for (size_t i = 0; i < log.size(); ++i)
+      EXPECT_TRUE(std::regex_match(log[i], std::regex(row.log[i]))) << log[i];
+    const std::string text = e2e::ReadFile(Root("alpha") + "/var/adm/oam.log");
+    size_t at = 0;
+    for (const std::string& t : row.traces) {
+      at = text.find("TRACE 7 " + t, at);
+      EXPECT_NE(at, std::string::npos) << t;
+    }
+    EXPECT_NE(Saved(row.command, "args"), "") << "did not run on beta";
+    const char* what[] = {"args", "devtab", "stdin"};
+    for (size_t i = 0; i < row.saved.size(); ++i) EXPECT_EQ(Saved(row.command, what[i]), row.saved[i]);
+  }
+}
+
+// Net aliases, parameter keywords and values at and past their buffers:
+// what fits goes out; one byte more is refused before anything runs, with
+// the one entry that names the limit.
+TEST_F(LsE2eTest, HostileSizesAreRefusedBeforeAnythingRuns) {
+  Put("beta", "disk1", "size=20\n");
+  const std::string alias519 = "beta:" + std::string(514, 'a');
+  const std::string net = "799 3: net alias refused: longer than 519 bytes";
+  const std::string keyword = "799 3: parameter keyword refused: longer than 39 bytes";
+  const std::string value = "799 3: parameter value refused: longer than 519 bytes";
+  std::vector<std::pair<std::vector<std::string>, std::string>> rows;
+  for (const std::string& a : {alias519, alias519 + "a"}) {
+    const std::string refusal = a.size() == 519 ? "" : net;
+    for (std::vector<std::string> op :
+         {std::vector<std::string>{"attr", a, "size"}, {"meth", a, "do_show"}, {"attrs", a},
+          {"meths", a}, {"obj", a}, {"next", "all", a}, {"put", a, "a=1"},
+          {"perform", a, "do_echo"}})
+      rows.push_back({op, refusal});
+  }
+  const std::pair<std::string, std::string> pairs[] = {
+      {std::string(39, 'k') + "=1", ""},
+      {std::string(40, 'k') + "=1", keyword},
+      {"k=" + std::string(519, 'v'), ""},
+      {"k=" + std::string(520, 'v'), value},
+  };
+  for (const auto& [pair, refusal] : pairs) {
+    rows.push_back({{"put", "beta:disk1", pair}, refusal});
+    rows.push_back({{"perform", "beta:System", "do_echo", pair}, refusal});
+    rows.push_back({{"aliases", "Containment=beta", pair}, refusal});
+  }
+  for (const auto& [args, refusal] : rows) {
+    SCOPED_TRACE(args[0] + " " + args[1].substr(0, 30) + " " + args.back().substr(0, 45));
+    ClearLogs();
+    const e2e::RunResult r = Call("alpha", args);
+    EXPECT_EQ(RsclientRuns() > 0, refusal.empty());
+    EXPECT_EQ(Logged("refused"), refusal.empty() ? 0 : 1);
+    if (!refusal.empty()) {
+      EXPECT_EQ(Logged(refusal), 1);
+      EXPECT_EQ(r.status, 1);
+    }
+  }
+}
+
+// Values go to another node in a parameter file, one pair a line.  A
+// newline would start a line of the sender's choosing: refused before
+// anything is written or run, with one entry.  A double quote goes out as
+// it stands, and the far OTput or OTperform refuses a file in which a
+// closing quote does not end its line: nothing is stored or run there, and
+// the call fails as for any failed command.  Here the library decides.
+TEST_F(LsE2eTest, ValuesAParameterFileCannotCarryAreRefused) {
+  const std::string pwn = "x\" do_pwn=\"touch " + Marker();
+  const std::string line = "x\ndo_pwn=touch " + Marker();
+  const std::string servers = "x\" name_servers=\"gamma";
+  const std::string refused = " 799 3: value of note refused: not allowed in a parameter file";
+  const struct {
+    std::string op, node, value;
+    bool sent;           // RSClient ran
+    std::string logged;  // how alpha's one LOG entry begins; "": none
+  } rows[] = {
+      {"put", "beta", line, false, "LOG LS.LSPut" + refused},
+      {"perform", "beta", line, false, "LOG RS.RSPerform" + refused},
+      {"aliases", "beta", line, false, "LOG LS.LSBrowse" + refused},
+      {"put", "beta", pwn, true, "LOG LS.LSPut 701 1: cat "},
+      {"put", "beta", servers, true, "LOG LS.LSPut 701 1: cat "},
+      {"perform", "beta", pwn, true, "LOG RS.RSPerform 701 1: cat "},
+      {"put", "alpha", pwn, false, ""},  // OTLput refuses a double quote
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.op + " " + row.node + " " + row.value);
+    std::vector<std::string> args = {row.op, row.node + ":System"};
+    if (row.op == "perform") args.push_back("do_echo");
+    if (row.op == "aliases") args = {row.op, "Containment=" + row.node};
+    args.insert(args.end(), {"ok=1", "note=" + row.value});
+    const std::string object = Root(row.node) + "/var/sadm/ot/objects/System";
+    const std::string before = e2e::ReadFile(object);
+    ClearLogs();
+    const e2e::RunResult r = Call("alpha", args);
+    EXPECT_EQ(RsclientRuns() > 0, row.sent);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, row.op == "put" ? "result -1\n" : "NULL\n");
+    const Lines log = LogLines("LOG ");
+    ASSERT_EQ(log.size(), row.logged.empty() ? 0u : 1u);
+    EXPECT_EQ(log.empty() ? 0 : log[0].rfind(row.logged, 0), 0u) << log[0];
+    EXPECT_FALSE(e2e::Exists(Marker()));
+    EXPECT_EQ(e2e::ReadFile(object), before);
+  }
+}
+
+}  // namespace
+}  // namespace ls_e2e
