@@ -1,57 +1,105 @@
 // Shared fixture of the libsspi unit tests: fresh trace levels, trace lines
 // captured in a temporary file instead of standard error, the allocation
-// failure hook off, and lists that are destroyed when the test ends.
+// failure hook off, lists and streams that are released when a test ends,
+// and lists written as short texts such as "*a=1 b=x,y".
 
 #ifndef SSPI_SSPI_TEST_UTIL_H_
 #define SSPI_SSPI_TEST_UTIL_H_
 
 #include <gtest/gtest.h>
 #include <stdio.h>
+#include <unistd.h>
 
 #include <memory>
+#include <sstream>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "sspi.h"
+#include "sspi/alloc.h"
+#include "sspi/trace.h"
 
 namespace sspi_test {
-
-using Pairs = std::vector<std::pair<std::string, std::string>>;
 
 struct ListDeleter {
   void operator()(KeywordList* list) const { DestroyKeywordList(list); }
 };
 using ListPtr = std::unique_ptr<KeywordList, ListDeleter>;
 
-// A new list holding pairs, in order.
-ListPtr MakeList(const Pairs& pairs);
+struct FileCloser {
+  void operator()(FILE* f) const { fclose(f); }
+};
+using FilePtr = std::unique_ptr<FILE, FileCloser>;
 
-// The pairs of list, read along its chain (the cursor is not used).
-Pairs Contents(const KeywordList* list);
+// A new list of the space-separated pairs of text ("a=1 b= c=x,y").
+inline ListPtr MakeList(const std::string& text) {
+  ListPtr list(CreateKeywordList());
+  std::istringstream in(text);
+  for (std::string pair; std::getline(in, pair, ' ');) {
+    size_t eq = pair.find('=');
+    std::string keyword = pair.substr(0, eq), value = pair.substr(eq + 1);
+    EXPECT_EQ(0, AddKeywordToList(list.get(), keyword.c_str(), value.c_str()));
+  }
+  return list;
+}
 
-// "SSPI_E_NOT_FOUND (242)" and so on, for failure messages.
-std::string CodeName(int code);
+// The pairs of list along its chain, "*" before the cursor's item (" *"
+// at the end when a walk is over).  Checks the back links, and the count
+// unless the header is one of several sharing the chain.
+inline std::string Show(const KeywordList* list, bool counted = true) {
+  std::string text;
+  int count = 0;
+  const KeywordValueBlock* prev = nullptr;
+  for (auto* b = list->kwd_val_chain; b != nullptr; prev = b, b = b->next_block) {
+    EXPECT_EQ(prev, b->prev_block);
+    text += count++ ? " " : "";
+    text += b == list->next_kwd_val ? "*" : "";
+    text += std::string(b->keyword_address) + "=" + b->value_address;
+  }
+  if (counted) {
+    EXPECT_EQ(count, list->number_of_keywords);
+  }
+  return text + (count > 0 && list->next_kwd_val == nullptr ? " *" : "");
+}
 
-::testing::AssertionResult CodeEq(const char* expected_expr,
-                                  const char* actual_expr, int expected,
-                                  int actual);
+// A temporary file holding text, positioned at its start.
+inline FilePtr StreamOf(const std::string& text) {
+  FilePtr f(tmpfile());
+  fwrite(text.data(), 1, text.size(), f.get());
+  rewind(f.get());
+  return f;
+}
 
-// Compares result codes and prints both by name.
-#define EXPECT_CODE(expected, actual) \
-  EXPECT_PRED_FORMAT2(::sspi_test::CodeEq, expected, actual)
-#define ASSERT_CODE(expected, actual) \
-  ASSERT_PRED_FORMAT2(::sspi_test::CodeEq, expected, actual)
+// Everything from the current position to the end.
+inline std::string Rest(FILE* f) {
+  std::string text;
+  for (int c; (c = getc(f)) != EOF;) text.push_back(static_cast<char>(c));
+  return text;
+}
 
 class SspiTest : public ::testing::Test {
  protected:
-  void SetUp() override;
-  void TearDown() override;
+  void SetUp() override {
+    sspi_errno = sspi_verbose_level = sspi_explicit_level = 0;
+    sspi::SetTraceStream(trace_.get());
+    sspi::ResetTraceClock();
+  }
+  void TearDown() override {
+    sspi::FailNthAllocation(-1);
+    sspi::SetTraceStream(nullptr);
+    sspi::SetTraceClock(nullptr);
+    sspi_verbose_level = sspi_explicit_level = 0;
+  }
 
   // The trace text written since the previous call.
-  std::string TakeTrace();
+  std::string TakeTrace() {
+    rewind(trace_.get());
+    std::string text = Rest(trace_.get());
+    EXPECT_EQ(0, ftruncate(fileno(trace_.get()), 0));
+    rewind(trace_.get());
+    return text;
+  }
 
-  FILE* trace_ = nullptr;
+  FilePtr trace_{tmpfile()};
 };
 
 }  // namespace sspi_test

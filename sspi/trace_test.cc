@@ -1,19 +1,45 @@
 // Tracing: which lines are written, their headers, the shared buffer, the
-// file others append to, and the list dump.
+// file others append to, the list dump, and what creating and destroying
+// a list traces.
 
 #include <stdint.h>
 #include <stdlib.h>
-#include <unistd.h>
 
-#include <string>
-
-#include "sspi/alloc.h"
 #include "sspi/sspi_test_util.h"
-#include "sspi/stream_test_util.h"
-#include "sspi/trace.h"
 
 namespace sspi_test {
 namespace {
+
+using TraceTest = SspiTest;
+
+// An address as the trace prints it.
+std::string N(const void* p) {
+  return std::to_string(reinterpret_cast<uintptr_t>(p));
+}
+
+TEST_F(TraceTest, FilterByVerboseOrExplicitLevel) {
+  struct Row {
+    int verbose, explicit_level, level;
+    bool written;
+  } rows[] = {
+      {0, 0, 9, false}, {0, 0, 0, true},  {3, 0, 3, true}, {3, 0, 4, false},
+      {3, 0, 9, false}, {3, 0, -2, true}, {0, 9, 9, true}, {0, 9, 5, false},
+      {-1, 0, 0, true}, {-1, 5, 1, false}, {6, 0, 6, true},
+  };
+  for (const Row& r : rows) {
+    sspi_verbose_level = r.verbose;
+    sspi_explicit_level = r.explicit_level;
+    SSPItrace(r.level, "addkl", "m %d", 1);
+    EXPECT_EQ(r.written ? "addkl: m 1\n" : "", TakeTrace())
+        << "verbose " << r.verbose << " explicit " << r.explicit_level
+        << " level " << r.level;
+  }
+  // Without a stream of its own, the trace goes to standard error.
+  sspi::SetTraceStream(nullptr);
+  testing::internal::CaptureStderr();
+  SSPItrace(SSPI_LOG_EMERG, "t", "on standard error");
+  EXPECT_EQ("t: on standard error\n", testing::internal::GetCapturedStderr());
+}
 
 // A clock that returns the queued tick counts in turn.
 std::vector<clock_t> g_ticks;
@@ -23,43 +49,10 @@ clock_t FakeClock() {
   return t;
 }
 
-class TraceTest : public SspiTest {
- protected:
-  void TearDown() override {
-    sspi::SetTraceClock(nullptr);
-    SspiTest::TearDown();
-  }
-  void UseTicks(std::vector<clock_t> ticks) {
-    g_ticks = std::move(ticks);
-    sspi::SetTraceClock(FakeClock);
-  }
-};
-
-TEST_F(TraceTest, FilterByVerboseOrExplicitLevel) {
-  struct Case {
-    int verbose, explicit_level, level;
-    const char* line;  // nullptr: nothing written
-  } cases[] = {
-      {0, 0, 9, nullptr},          {0, 0, 0, "addkl: m 1\n"},
-      {3, 0, 3, "addkl: m 1\n"},   {3, 0, 4, nullptr},
-      {3, 0, 9, nullptr},          {3, 0, -2, "addkl: m 1\n"},
-      {0, 9, 9, "addkl: m 1\n"},   {0, 9, 5, nullptr},
-      {-1, 0, 0, "addkl: m 1\n"},  {-1, 5, 1, nullptr},
-      {6, 0, 6, "addkl: m 1\n"},
-  };
-  for (const Case& c : cases) {
-    sspi_verbose_level = c.verbose;
-    sspi_explicit_level = c.explicit_level;
-    SSPItrace(c.level, "addkl", "m %d", 1);
-    EXPECT_EQ(c.line ? c.line : "", TakeTrace())
-        << "verbose " << c.verbose << " explicit " << c.explicit_level
-        << " level " << c.level;
-  }
-}
-
 TEST_F(TraceTest, LongHeaderShowsTicksDifferenceSourceAndLevel) {
   sspi_verbose_level = SSPI_LOG_DEBUG;
-  UseTicks({100, 120, 142, -1, 50, 1234567890});
+  g_ticks = {100, 120, 142, -1, 50, 51, 1234567890};
+  sspi::SetTraceClock(FakeClock);
   SSPItrace(SSPI_LOG_ERR, "addkl", "first");
   // A line dropped for want of buffer is not the previous line.
   sspi::FailNthAllocation(0);
@@ -68,6 +61,8 @@ TEST_F(TraceTest, LongHeaderShowsTicksDifferenceSourceAndLevel) {
   SSPItrace(SSPI_LOG_DEBUG, "ReferenceKeywordInList", "second %s", "x");
   SSPItrace(SSPI_LOG_EMERG, "createkl", "failed clock");
   SSPItrace(SSPI_LOG_EMERG, "createkl", "after it");
+  // A source label is never taken as a format.
+  SSPItrace(SSPI_LOG_ERR, "%d", "y");
   sspi_verbose_level = 12;
   SSPItrace(12, "exactly_twenty_chars", "odd level");
   EXPECT_EQ(
@@ -76,61 +71,46 @@ TEST_F(TraceTest, LongHeaderShowsTicksDifferenceSourceAndLevel) {
       "00000142   42 ferenceKeywordInList LOG_DEBUG  : second x\n"
       "-0000001 -143 createkl             LOG_EMERG  : failed clock\n"
       "00000050    0 createkl             LOG_EMERG  : after it\n"
-      "1234567890 1234567840 exactly_twenty_chars LOG_12     : odd level\n",
+      "00000051    1 %d                   LOG_ERR    : y\n"
+      "1234567890 1234567839 exactly_twenty_chars LOG_12     : odd level\n",
       TakeTrace());
 }
 
-TEST_F(TraceTest, SourceLabelsAreNeverTakenAsFormats) {
+TEST_F(TraceTest, BufferIsSizedByTheFormatAndOnlyGrows) {
   sspi_verbose_level = SSPI_LOG_ERR;
+  sspi::ForgetTraceBuffer();
+  sspi::FailNthAllocation(0);
+  SSPItrace(SSPI_LOG_ERR, "s", "dropped");
+  EXPECT_EQ("Cannot allocate buffer for trace line output\n", TakeTrace());
+  EXPECT_EQ(0u, sspi::TraceBufferSize());
   SSPItrace(SSPI_LOG_ERR, "50%s%n", "x=%d", 7);
-  EXPECT_EQ("50%s%n: x=7\n", TakeTrace());
-  sspi_verbose_level = SSPI_LOG_SSPI;
-  UseTicks({5});
-  SSPItrace(SSPI_LOG_ERR, "%d", "y");
-  EXPECT_EQ("00000005    0 %d                   LOG_ERR    : y\n", TakeTrace());
-}
-
-TEST_F(TraceTest, BufferGrowsForLongFormatsAndIsReused) {
-  sspi_verbose_level = SSPI_LOG_ERR;
-  SSPItrace(SSPI_LOG_ERR, "s", "short");
   size_t before = sspi::TraceBufferSize();
-  EXPECT_GE(before, 180u);
-  // The buffer is sized by the format, not by what it expands to.
+  EXPECT_EQ(180u, before);
+  // Sized by the format, not by what it expands to.
   const std::string format = std::string(before + 100, 'g') + "%d";
   SSPItrace(SSPI_LOG_ERR, "s", format.c_str(), 7);
   size_t grown = sspi::TraceBufferSize();
   EXPECT_EQ(25 + format.size() + 2, grown);
   SSPItrace(SSPI_LOG_ERR, "s", "then %s", "short");
+  sspi::FailNthAllocation(0);
+  SSPItrace(SSPI_LOG_ERR, "s", (format + format).c_str(), 1, 2);
   EXPECT_EQ(grown, sspi::TraceBufferSize());
-  EXPECT_EQ("s: short\ns: " + std::string(before + 100, 'g') + "7\ns: then short\n",
+  EXPECT_EQ("50%s%n: x=7\ns: " + std::string(before + 100, 'g') +
+                "7\ns: then short\n"
+                "Cannot re-allocate buffer for trace line output\n",
             TakeTrace());
 }
 
 TEST_F(TraceTest, LinesGoToTheEndOfAFileOthersAppendTo) {
-  char path[] = "/tmp/sspi_trace_XXXXXX";
-  int fd = mkstemp(path);
-  ASSERT_GE(fd, 0);
-  close(fd);
-  FilePtr ours(fopen(path, "r+"));
-  FilePtr other(fopen(path, "a"));
-  sspi::SetTraceStream(ours.get());
+  // A second open of the capture file, as another process would have.
+  std::string path = "/proc/self/fd/" + std::to_string(fileno(trace_.get()));
+  FilePtr other(fopen(path.c_str(), "a"));
   sspi_verbose_level = SSPI_LOG_ERR;
   SSPItrace(SSPI_LOG_ERR, "a", "one");
   fputs("other writer\n", other.get());
   fflush(other.get());
   SSPItrace(SSPI_LOG_ERR, "a", "two");
-  sspi::SetTraceStream(trace_);
-  rewind(ours.get());
-  EXPECT_EQ("a: one\nother writer\na: two\n", Rest(ours.get()));
-  unlink(path);
-}
-
-// The list dump.
-
-using DumpTest = TraceTest;
-
-std::string N(const void* p) {
-  return std::to_string(reinterpret_cast<uintptr_t>(p));
+  EXPECT_EQ("a: one\nother writer\na: two\n", TakeTrace());
 }
 
 // The dump of list, each line behind prefix.
@@ -160,33 +140,46 @@ std::string ExpectedDump(const KeywordList* list, const std::string& prefix) {
   return out;
 }
 
-TEST_F(DumpTest, DumpNeedsLevelNine) {
-  ListPtr list = MakeList({{"a", "1"}});
+TEST_F(TraceTest, DisplayWritesAtTheCurrentLevelAndDumpNeedsLevelNine) {
+  ListPtr list = MakeList("a=1 b=");
+  char *k, *v;
+  ReferenceNextKeywordInList(list.get(), &k, &v);
+  EXPECT_EQ(0, DisplayKeywordList(list.get()));
+  EXPECT_EQ(ExpectedDump(list.get(), "debugkl: "), TakeTrace());
+
   sspi_verbose_level = SSPI_LOG_OT;
   KeywordList not_a_list = {};
   for (KeywordList* l : {list.get(), &not_a_list, static_cast<KeywordList*>(nullptr)}) {
-    EXPECT_CODE(SSPI_OK, DumpKeywordList(l));
+    EXPECT_EQ(0, DumpKeywordList(l));
   }
   EXPECT_EQ("", TakeTrace());
-
   sspi_verbose_level = SSPI_LOG_SSPI;
   sspi::SetTraceClock([]() -> clock_t { return 7; });
-  EXPECT_CODE(SSPI_OK, DumpKeywordList(list.get()));
-  EXPECT_EQ(ExpectedDump(list.get(),
-                         "00000007    0 debugkl              LOG_SSPI   : "),
+  EXPECT_EQ(0, DumpKeywordList(list.get()));
+  EXPECT_EQ(ExpectedDump(list.get(), "00000007    0 debugkl              LOG_SSPI   : "),
             TakeTrace());
-  EXPECT_CODE(SSPI_E_BAD_LIST, DumpKeywordList(nullptr));
+  EXPECT_EQ(SSPI_E_BAD_LIST, DumpKeywordList(nullptr));
   EXPECT_EQ("", TakeTrace());
 }
 
-TEST_F(DumpTest, DisplayWritesAtTheCurrentLevel) {
-  ListPtr list = MakeList({{"a", "1"}, {"b", ""}});
-  char *k, *v;
-  ReferenceNextKeywordInList(list.get(), &k, &v);
-  EXPECT_CODE(SSPI_OK, DisplayKeywordList(list.get()));
-  EXPECT_EQ(ExpectedDump(list.get(), "debugkl: "), TakeTrace());
-  EXPECT_CODE(SSPI_E_BAD_LIST, DisplayKeywordList(nullptr));
-  EXPECT_EQ("", TakeTrace());
+TEST_F(TraceTest, CreateAndDestroyTraceEveryAddress) {
+  sspi_explicit_level = SSPI_LOG_SSPI;
+  KeywordList* list = CreateKeywordList();
+  EXPECT_EQ("createkl: return( " + N(list) + " ), errno='0'\n", TakeTrace());
+  AddKeywordToList(list, "k", "v");
+  AddKeywordToList(list, "l", "w");
+  KeywordValueBlock* item = list->kwd_val_chain;
+  KeywordValueBlock* next = item->next_block;
+  std::string area = N(item->storage_area), next_area = N(next->storage_area);
+  TakeTrace();
+  ASSERT_EQ(0, DestroyKeywordList(list));
+  EXPECT_EQ("destroykl: KeywordList not null\n"
+            "destroykl: free(" + area + ") (storage area)\n"
+            "destroykl: free(" + N(item) + ") (keyword block)\n"
+            "destroykl: free(" + next_area + ") (storage area)\n"
+            "destroykl: free(" + N(next) + ") (keyword block)\n"
+            "destroykl: free(" + N(list) + ") (keywordlist)\n",
+            TakeTrace());
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
-// Reads arbitrary bytes with KeywordStreamToList().  A list that comes back
-// must respect the reader's limits, and when its pairs are plain (keywords
+// Reads arbitrary bytes twice: pair by pair with GetKeyword(), into buffers
+// of exactly the documented sizes, checking what every result promises;
+// then whole with KeywordStreamToList().  A list that comes back must
+// respect the reader's limits, and when its pairs are plain (keywords
 // without blanks, "=", quotes or a leading "#"; values without quotes) it
 // must read back from what KeywordListToStream() writes, with the values
 // as the writer cleaned them and the reader turned blanks into spaces.
@@ -9,6 +11,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,6 +24,29 @@ using Pairs = std::vector<std::pair<std::string, std::string>>;
 
 void Require(bool ok) {
   if (!ok) abort();
+}
+
+// Reads pair after pair; every result is a known one and leaves what it
+// promises in the buffers, and every pair consumes at least one byte.
+void ReadPairs(FILE* in) {
+  std::unique_ptr<char[]> keyword(new char[SSPI_KEYWORD_BUFFER]);
+  std::unique_ptr<char[]> value(new char[SSPI_VALUE_BUFFER]);
+  for (long before = 0, after;; before = after) {
+    int rc = GetKeyword(in, keyword.get(), value.get());
+    size_t k = strlen(keyword.get()), v = strlen(value.get());
+    after = ftell(in);
+    Require(rc == sspi_errno && k < SSPI_KEYWORD_BUFFER && v < SSPI_VALUE_BUFFER);
+    if (rc == SSPI_E_END) return Require(k == 0 && v == 0);
+    Require(after > before);
+    if (rc == SSPI_E_KEYWORD_TOO_LONG) return Require(k == SSPI_KEYWORD_BUFFER - 1);
+    if (rc == SSPI_E_VALUE_TOO_LONG || rc == SSPI_E_OPEN_QUOTE ||
+        rc == SSPI_E_BAD_ARGUMENT) {
+      return;
+    }
+    Require(rc == SSPI_OK || rc == SSPI_E_NO_VALUE || rc == SSPI_E_EMPTY_VALUE);
+    Require(k < SSPI_KEYWORD_BUFFER - 1 && v < SSPI_VALUE_BUFFER - 1);
+    Require(rc == SSPI_OK || v == 0);
+  }
 }
 
 Pairs PairsOf(const KeywordList* list) {
@@ -41,15 +67,6 @@ bool Plain(const Pairs& pairs) {
   return true;
 }
 
-// What a value reads back as after the writer's cleaning.
-std::string ReadBack(std::string v) {
-  for (char& ch : v) {
-    unsigned char c = static_cast<unsigned char>(ch);
-    if (c != '\n' && (c <= ' ' || c > 126)) ch = ' ';
-  }
-  return v;
-}
-
 void RoundTrip(KeywordList* list) {
   Pairs before = PairsOf(list);
   if (!Plain(before)) return;
@@ -64,8 +81,12 @@ void RoundTrip(KeywordList* list) {
   Pairs after = PairsOf(back);
   Require(after.size() == before.size());
   for (size_t i = 0; i < before.size(); ++i) {
-    Require(after[i].first == before[i].first);
-    Require(after[i].second == ReadBack(before[i].second));
+    // What a value reads back as after the writer's cleaning.
+    for (char& ch : before[i].second) {
+      unsigned char c = static_cast<unsigned char>(ch);
+      if (c != '\n' && (c <= ' ' || c > 126)) ch = ' ';
+    }
+    Require(after[i] == before[i]);
   }
   DestroyKeywordList(back);
   fclose(in);
@@ -78,6 +99,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   FILE* in = fmemopen(const_cast<uint8_t*>(data), size, "r");
   if (in == nullptr) return 0;
+  ReadPairs(in);
+  rewind(in);
   KeywordList* list = KeywordStreamToList(in);
   fclose(in);
   if (list == nullptr) {
