@@ -11,7 +11,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -29,11 +28,10 @@ void Require(bool ok) {
 // Reads pair after pair; every result is a known one and leaves what it
 // promises in the buffers, and every pair consumes at least one byte.
 void ReadPairs(FILE* in) {
-  std::unique_ptr<char[]> keyword(new char[SSPI_KEYWORD_BUFFER]);
-  std::unique_ptr<char[]> value(new char[SSPI_VALUE_BUFFER]);
+  std::vector<char> keyword(SSPI_KEYWORD_BUFFER), value(SSPI_VALUE_BUFFER);
   for (long before = 0, after;; before = after) {
-    int rc = GetKeyword(in, keyword.get(), value.get());
-    size_t k = strlen(keyword.get()), v = strlen(value.get());
+    int rc = GetKeyword(in, keyword.data(), value.data());
+    size_t k = strlen(keyword.data()), v = strlen(value.data());
     after = ftell(in);
     Require(rc == sspi_errno && k < SSPI_KEYWORD_BUFFER && v < SSPI_VALUE_BUFFER);
     if (rc == SSPI_E_END) return Require(k == 0 && v == 0);
