@@ -6,7 +6,6 @@
 #include <stdlib.h>
 
 #include <regex>
-#include <vector>
 
 #include "sspi/sspi_test_util.h"
 
@@ -44,18 +43,12 @@ TEST_F(TraceTest, FilterByVerboseOrExplicitLevel) {
   EXPECT_EQ("t: on standard error\n", testing::internal::GetCapturedStderr());
 }
 
-// A clock that returns the queued tick counts in turn.
-std::vector<clock_t> g_ticks;
-clock_t FakeClock() {
-  clock_t t = g_ticks.front();
-  g_ticks.erase(g_ticks.begin());
-  return t;
-}
-
 TEST_F(TraceTest, LongHeaderShowsTicksDifferenceSourceAndLevel) {
   sspi_verbose_level = SSPI_LOG_DEBUG;
-  g_ticks = {100, 120, 142, -1, 50, 51, 1234567890};
-  sspi::SetTraceClock(FakeClock);
+  // A clock that returns these tick counts in turn.
+  static const clock_t kTicks[] = {100, 120, 142, -1, 50, 51, 1234567890};
+  static int next = 0;
+  sspi::SetTraceClock([] { return kTicks[next++]; });
   SSPItrace(SSPI_LOG_ERR, "addkl", "first");
   // A line dropped for want of buffer is not the previous line.
   sspi::FailNthAllocation(0);
@@ -148,6 +141,7 @@ TEST_F(TraceTest, DisplayWritesAtTheCurrentLevelAndDumpNeedsLevelNine) {
   sspi_verbose_level = SSPI_LOG_OT;
   KeywordList not_a_list = {};
   EXPECT_EQ(0, DumpKeywordList(&not_a_list));
+  EXPECT_EQ(0, sspi_errno);
   EXPECT_EQ(0, DumpKeywordList(list.get()));
   EXPECT_EQ("", TakeTrace());
   sspi_verbose_level = SSPI_LOG_SSPI;
