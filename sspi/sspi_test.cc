@@ -1,20 +1,111 @@
-// Lists and their text form, step by step: building, walking, looking up,
-// copying, merging, writing and reading them; which pointers are lists;
-// every operation under exhausted storage; and copies of a header.
+// libsspi's unit tests.  Lists and their text form step by step:
+// building, walking, looking up, copying, merging, writing and reading
+// them; which pointers are lists; every operation under exhausted storage;
+// copies of a header.  The pair reader's grammar and limits.  Tracing:
+// which lines are written, their headers, the shared buffer, the list dump.
+// Trace lines are captured in a temporary file, and lists are written as
+// short texts such as "*a=1 b=x,y" (the star marks the cursor).
 
+#include <gtest/gtest.h>
 #include <stdint.h>
+#include <stdio.h>
 #include <string.h>
+#include <unistd.h>
 
 #include <map>
+#include <memory>
 #include <regex>
+#include <sstream>
+#include <string>
 #include <vector>
 
-#include "sspi/sspi_test_util.h"
+#include "sspi.h"
+#include "sspi/alloc.h"
+#include "sspi/trace.h"
 
-namespace sspi_test {
 namespace {
 
-using ListTest = SspiTest;
+struct ListDeleter {
+  void operator()(KeywordList* list) const { DestroyKeywordList(list); }
+};
+using ListPtr = std::unique_ptr<KeywordList, ListDeleter>;
+
+struct FileCloser {
+  void operator()(FILE* f) const { fclose(f); }
+};
+using FilePtr = std::unique_ptr<FILE, FileCloser>;
+
+// A new list of the space-separated pairs of text ("a=1 b= c=x,y").
+inline ListPtr MakeList(const std::string& text) {
+  ListPtr list(CreateKeywordList());
+  std::istringstream in(text);
+  for (std::string pair; std::getline(in, pair, ' ');) {
+    size_t eq = pair.find('=');
+    std::string keyword = pair.substr(0, eq), value = pair.substr(eq + 1);
+    EXPECT_EQ(0, AddKeywordToList(list.get(), keyword.c_str(), value.c_str()));
+  }
+  return list;
+}
+
+// The pairs of list along its chain, "*" before the cursor's item (" *"
+// at the end when a walk is over).  Checks the back links, and the count
+// unless the header is one of several sharing the chain.
+inline std::string Show(const KeywordList* list, bool counted = true) {
+  std::string text;
+  int count = 0;
+  const KeywordValueBlock* prev = nullptr;
+  for (auto* b = list->kwd_val_chain; b != nullptr; prev = b, b = b->next_block) {
+    EXPECT_EQ(prev, b->prev_block);
+    text += count++ ? " " : "";
+    text += b == list->next_kwd_val ? "*" : "";
+    text += std::string(b->keyword_address) + "=" + b->value_address;
+  }
+  if (counted) {
+    EXPECT_EQ(count, list->number_of_keywords);
+  }
+  return text + (count > 0 && list->next_kwd_val == nullptr ? " *" : "");
+}
+
+// A temporary file holding text, positioned at its start.
+inline FilePtr StreamOf(const std::string& text) {
+  FilePtr f(tmpfile());
+  fwrite(text.data(), 1, text.size(), f.get());
+  rewind(f.get());
+  return f;
+}
+
+// Everything from the current position to the end.
+inline std::string Rest(FILE* f) {
+  std::string text;
+  for (int c; (c = getc(f)) != EOF;) text.push_back(static_cast<char>(c));
+  return text;
+}
+
+class SspiTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sspi_errno = sspi_verbose_level = sspi_explicit_level = 0;
+    sspi::SetTraceStream(trace_.get());
+    sspi::ResetTraceClock();
+  }
+  void TearDown() override {
+    sspi::FailNthAllocation(-1);
+    sspi::SetTraceStream(nullptr);
+    sspi::SetTraceClock(nullptr);
+    sspi_verbose_level = sspi_explicit_level = 0;
+  }
+
+  // The trace text written since the previous call.
+  std::string TakeTrace() {
+    rewind(trace_.get());
+    std::string text = Rest(trace_.get());
+    EXPECT_EQ(0, ftruncate(fileno(trace_.get()), 0));
+    rewind(trace_.get());
+    return text;
+  }
+
+  FilePtr trace_{tmpfile()};
+};
 
 // One step: an operation, its arguments (NULL where null; for lookups a
 // null value means a null output), its result (sspi_errno for operations
@@ -171,7 +262,7 @@ const Step kSteps[] = {
     {"read", "", "a=1\n=2", SSPI_E_BAD_ARGUMENT, "null", ""},
 };
 
-TEST_F(ListTest, StepByStep) {
+TEST_F(SspiTest, StepByStep) {
   ListPtr list = MakeList("");
   sspi_verbose_level = SSPI_LOG_NOTICE;
   for (const Step& s : kSteps) {
@@ -206,7 +297,7 @@ TEST_F(ListTest, StepByStep) {
 // A header that carries the live stamp but was never created.
 KeywordList g_static_fake = {0, nullptr, nullptr, {'S', 'S', 'P', 'I'}};
 
-TEST_F(ListTest, EveryOperationRefusesWhatIsNotAList) {
+TEST_F(SspiTest, EveryOperationRefusesWhatIsNotAList) {
   ListPtr good = MakeList("a=1");
   ListPtr spoiled = MakeList("");
   spoiled->stamp[3] = 'X';
@@ -256,7 +347,7 @@ TEST_F(ListTest, EveryOperationRefusesWhatIsNotAList) {
 // turn; the operation must report it, trace it, and leave the list as it
 // was, its cursor on the first item (a merge keeps the pairs it appended;
 // a copy is destroyed by its caller however far it got).
-TEST_F(ListTest, EveryOperationUnderExhaustedStorage) {
+TEST_F(SspiTest, EveryOperationUnderExhaustedStorage) {
   const std::string before = "*a=x b=2 a=3";
   const std::string add =
       "addkl: Cannot get storage for keyword/value block\naddkl: unix_errno=12\n"
@@ -321,7 +412,7 @@ struct CallersCopy {
   KeywordValueBlock* after;
 };
 
-TEST_F(ListTest, ACopiedHeaderSharesTheChainAndNoMoreThanThat) {
+TEST_F(SspiTest, ACopiedHeaderSharesTheChainAndNoMoreThanThat) {
   ListPtr list = MakeList("a=1 b=2");
   // Heap blocks interleaved with created headers: one of them soon lies in
   // the window of created addresses, where a copy passes as a list.
@@ -352,5 +443,222 @@ TEST_F(ListTest, ACopiedHeaderSharesTheChainAndNoMoreThanThat) {
   EXPECT_EQ(0, memcmp(copy->stamp, "XXXX", 4));
 }
 
+// The pair reader's grammar and limits.  Each pair is read into buffers of
+// exactly the documented sizes, so that a write past them shows under
+// AddressSanitizer.
+TEST_F(SspiTest, ReadOnePair) {
+  const std::string nul("\0", 1), k31(31, 'k'), k32(32, 'k');
+  const std::string v511(511, 'v'), v512(512, 'v');
+  struct Row {
+    std::string input;
+    int code;
+    std::string keyword, value;
+    std::string rest;  // what the stream holds after the call
+  } rows[] = {
+      {"a=1\n", SSPI_OK, "a", "1", ""},
+      {"a=\"x y\"\nb", SSPI_OK, "a", "x y", "\nb"},
+      {"a=1 b=2", SSPI_OK, "a", "1", "b=2"},
+      {" \n\t# note = \"x\n#\n\r key=v", SSPI_OK, "key", "v", ""},
+      {"a#b=c#d", SSPI_OK, "a#b", "c#d", ""},
+      {"a=b=c\n", SSPI_OK, "a", "c", ""},
+      {"a=x\"y z\" w", SSPI_OK, "a", "xy z", " w"},
+      {"a=\"\"x", SSPI_OK, "a", "", "x"},
+      {"\"k w\"=v", SSPI_OK, "k w", "v", ""},
+      {"a=\"x=y\"", SSPI_OK, "a", "x=y", ""},
+      {"a=\"x\ny\"", SSPI_OK, "a", "x\ny", ""},
+      {"a=\"x\t" + nul + "y\"", SSPI_OK, "a", "x  y", ""},
+      {"a=\xff\xfe\x80\n", SSPI_OK, "a", "\xff\xfe\x80", ""},
+      {"a = 1", SSPI_E_NO_VALUE, "a", "", "= 1"},
+      {"a\nb=1", SSPI_E_NO_VALUE, "a", "", "b=1"},
+      {"\"\" x", SSPI_E_NO_VALUE, "", "", "x"},
+      {"a=\nb", SSPI_E_EMPTY_VALUE, "a", "", "b"},
+      {"a= 1", SSPI_E_EMPTY_VALUE, "a", "", "1"},
+      {"a=1=\n", SSPI_E_EMPTY_VALUE, "a", "", ""},
+      {"= 1", SSPI_E_BAD_ARGUMENT, "", "", " 1"},
+      {"\"\"\nx", SSPI_E_BAD_ARGUMENT, "", "", "x"},
+      {"a=\"open", SSPI_E_OPEN_QUOTE, "a", "open", ""},
+      {" \n\n\t#c\n  #d\n", SSPI_E_END, "", "", ""},
+      // Limits: a keyword holds 31 bytes, a value 511.
+      {k31 + "=v", SSPI_OK, k31, "v", ""},
+      {k32 + "=v", SSPI_E_KEYWORD_TOO_LONG, k32, "", "=v"},
+      {"\"" + k32 + "\"=v", SSPI_E_KEYWORD_TOO_LONG, k32, "", "\"=v"},
+      {"\"" + k31 + " x", SSPI_E_VALUE_TOO_LONG, k31 + " ", "", "x"},
+      {"\"" + k31 + "\nx", SSPI_E_OPEN_QUOTE, k31 + "\n", "", "x"},
+      {"a=" + v511 + "\n", SSPI_OK, "a", v511, ""},
+      {"a=" + v512 + "x", SSPI_E_VALUE_TOO_LONG, "a", v512, "x"},
+      {"a=\"" + v512 + "\"", SSPI_E_OPEN_QUOTE, "a", v512, "\""},
+      {"a=\"" + v511 + " \"", SSPI_E_VALUE_TOO_LONG, "a", v511 + " ", "\""},
+      {"a=\"" + v511 + "\n\"", SSPI_E_OPEN_QUOTE, "a", v511 + "\n", "\""},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE("input: " + r.input.substr(0, 40));
+    FilePtr f = StreamOf(r.input);
+    std::vector<char> keyword(SSPI_KEYWORD_BUFFER, '?');
+    std::vector<char> value(SSPI_VALUE_BUFFER, '?');
+    EXPECT_EQ(r.code, GetKeyword(f.get(), keyword.data(), value.data()));
+    EXPECT_EQ(r.code, sspi_errno);
+    EXPECT_EQ(r.keyword, keyword.data());
+    EXPECT_EQ(r.value, value.data());
+    EXPECT_EQ(r.rest, Rest(f.get()));
+  }
+  char keyword[SSPI_KEYWORD_BUFFER];
+  EXPECT_EQ(SSPI_E_BAD_ARGUMENT, GetKeyword(stdin, keyword, nullptr));
+  EXPECT_EQ(SSPI_E_BAD_ARGUMENT, sspi_errno);
+}
+
+// An address as the trace prints it.
+std::string N(const void* p) {
+  return std::to_string(reinterpret_cast<uintptr_t>(p));
+}
+
+TEST_F(SspiTest, FilterByVerboseOrExplicitLevel) {
+  struct Row {
+    int verbose, explicit_level, level;
+    bool written;
+  } rows[] = {
+      {0, 0, 9, false}, {0, 0, 0, true},  {3, 0, 3, true}, {3, 0, 4, false},
+      {3, 0, 9, false}, {3, 0, -2, true}, {0, 9, 9, true}, {0, 9, 5, false},
+      {-1, 0, 0, true}, {-1, 5, 1, false}, {6, 0, 6, true},
+  };
+  for (const Row& r : rows) {
+    sspi_verbose_level = r.verbose;
+    sspi_explicit_level = r.explicit_level;
+    SSPItrace(r.level, "addkl", "m %d", 1);
+    EXPECT_EQ(r.written ? "addkl: m 1\n" : "", TakeTrace())
+        << "verbose " << r.verbose << " explicit " << r.explicit_level
+        << " level " << r.level;
+  }
+  // Without a stream of its own, the trace goes to standard error.
+  sspi::SetTraceStream(nullptr);
+  testing::internal::CaptureStderr();
+  SSPItrace(SSPI_LOG_EMERG, "t", "on standard error");
+  EXPECT_EQ("t: on standard error\n", testing::internal::GetCapturedStderr());
+}
+
+TEST_F(SspiTest, LongHeaderShowsTicksDifferenceSourceAndLevel) {
+  sspi_verbose_level = SSPI_LOG_DEBUG;
+  // A clock that returns these tick counts in turn.
+  static const clock_t kTicks[] = {100, 120, 142, -1, 50, 51, 1234567890};
+  static int next = 0;
+  sspi::SetTraceClock([] { return kTicks[next++]; });
+  SSPItrace(SSPI_LOG_ERR, "addkl", "first");
+  // A line dropped for want of buffer is not the previous line.
+  sspi::FailNthAllocation(0);
+  const std::string too_long(sspi::TraceBufferSize(), 'f');
+  SSPItrace(SSPI_LOG_ERR, "addkl", too_long.c_str());
+  SSPItrace(SSPI_LOG_DEBUG, "ReferenceKeywordInList", "second %s", "x");
+  SSPItrace(SSPI_LOG_EMERG, "createkl", "failed clock");
+  SSPItrace(SSPI_LOG_EMERG, "createkl", "after it");
+  // A source label is never taken as a format.
+  SSPItrace(SSPI_LOG_ERR, "%d", "y");
+  sspi_verbose_level = 12;
+  SSPItrace(12, "exactly_twenty_chars", "odd level");
+  EXPECT_EQ(
+      "00000100    0 addkl                LOG_ERR    : first\n"
+      "Cannot re-allocate buffer for trace line output\n"
+      "00000142   42 ferenceKeywordInList LOG_DEBUG  : second x\n"
+      "-0000001 -143 createkl             LOG_EMERG  : failed clock\n"
+      "00000050    0 createkl             LOG_EMERG  : after it\n"
+      "00000051    1 %d                   LOG_ERR    : y\n"
+      "1234567890 1234567839 exactly_twenty_chars LOG_12     : odd level\n",
+      TakeTrace());
+}
+
+TEST_F(SspiTest, BufferIsSizedByTheFormatAndOnlyGrows) {
+  sspi_verbose_level = SSPI_LOG_ERR;
+  sspi::ForgetTraceBuffer();
+  sspi::FailNthAllocation(0);
+  SSPItrace(SSPI_LOG_ERR, "s", "dropped");
+  EXPECT_EQ("Cannot allocate buffer for trace line output\n", TakeTrace());
+  EXPECT_EQ(0u, sspi::TraceBufferSize());
+  SSPItrace(SSPI_LOG_ERR, "50%s%n", "x=%d", 7);
+  size_t before = sspi::TraceBufferSize();
+  EXPECT_EQ(180u, before);
+  // Sized by the format, not by what it expands to.
+  const std::string format = std::string(before + 100, 'g') + "%d";
+  SSPItrace(SSPI_LOG_ERR, "s", format.c_str(), 7);
+  size_t grown = sspi::TraceBufferSize();
+  EXPECT_EQ(25 + format.size() + 2, grown);
+  SSPItrace(SSPI_LOG_ERR, "s", "then %s", "short");
+  sspi::FailNthAllocation(0);
+  SSPItrace(SSPI_LOG_ERR, "s", (format + format).c_str(), 1, 2);
+  EXPECT_EQ(grown, sspi::TraceBufferSize());
+  EXPECT_EQ("50%s%n: x=7\ns: " + std::string(before + 100, 'g') +
+                "7\ns: then short\n"
+                "Cannot re-allocate buffer for trace line output\n",
+            TakeTrace());
+}
+
+TEST_F(SspiTest, LinesGoToTheEndOfAFileOthersAppendTo) {
+  // A second open of the capture file, as another process would have.
+  std::string path = "/proc/self/fd/" + std::to_string(fileno(trace_.get()));
+  FilePtr other(fopen(path.c_str(), "a"));
+  sspi_verbose_level = SSPI_LOG_ERR;
+  SSPItrace(SSPI_LOG_ERR, "a", "one");
+  fputs("other writer\n", other.get());
+  fflush(other.get());
+  SSPItrace(SSPI_LOG_ERR, "a", "two");
+  EXPECT_EQ("a: one\nother writer\na: two\n", TakeTrace());
+}
+
+// The dump of list, each line behind prefix.
+std::string ExpectedDump(const KeywordList* list, const std::string& prefix) {
+  std::string lines = "KEYWORD_LIST_DUMP\n--- KeywordList header block ---\n"
+      "   list header stamp   =SSPI\n"
+      "   keyword_list_address=" + N(list) + "\n"
+      "   number_of_keywords  =" + std::to_string(list->number_of_keywords) + "\n"
+      "   kwd_val_chain       =" + N(list->kwd_val_chain) + "\n"
+      "   next_kwd_val        =" + N(list->next_kwd_val) + "\n"
+      "--- Keyword list items       ---\n";
+  for (auto* b = list->kwd_val_chain; b; b = b->next_block) {
+    lines += "--- Next item   ---\nkwd_val(block addr)=" + N(b) + "\n"
+        "         prev_block=" + N(b->prev_block) + "\n"
+        "         next_block=" + N(b->next_block) + "\n"
+        "       storage_area=" + N(b->storage_area) + "\n"
+        "    keyword_address=" + N(b->keyword_address) + "\n"
+        "            keyword=" + b->keyword_address + "\n"
+        "      value_address=" + N(b->value_address) + "\n"
+        "              value=" + b->value_address + "\n--- End item    ---\n";
+  }
+  lines += "--- End of list ---\n";
+  return std::regex_replace(lines, std::regex("^(.)", std::regex::multiline), prefix + "$1");
+}
+
+TEST_F(SspiTest, DisplayWritesAtTheCurrentLevelAndDumpNeedsLevelNine) {
+  ListPtr list = MakeList("a=1 b=");
+  char *k, *v;
+  ReferenceNextKeywordInList(list.get(), &k, &v);
+  EXPECT_EQ(0, DisplayKeywordList(list.get()));
+  EXPECT_EQ(ExpectedDump(list.get(), "debugkl: "), TakeTrace());
+  sspi_verbose_level = SSPI_LOG_OT;
+  KeywordList not_a_list = {};
+  EXPECT_EQ(0, DumpKeywordList(&not_a_list));
+  EXPECT_EQ(0, sspi_errno);
+  EXPECT_EQ(0, DumpKeywordList(list.get()));
+  EXPECT_EQ("", TakeTrace());
+  sspi_verbose_level = SSPI_LOG_SSPI;
+  sspi::SetTraceClock([]() -> clock_t { return 7; });
+  EXPECT_EQ(0, DumpKeywordList(list.get()));
+  EXPECT_EQ(ExpectedDump(list.get(), "00000007    0 debugkl              LOG_SSPI   : "),
+            TakeTrace());
+  EXPECT_EQ(SSPI_E_BAD_LIST, DumpKeywordList(&not_a_list));
+  EXPECT_EQ("", TakeTrace());
+}
+
+TEST_F(SspiTest, CreateAndDestroyTraceEveryAddress) {
+  sspi_explicit_level = SSPI_LOG_SSPI;
+  KeywordList* list = CreateKeywordList();
+  EXPECT_EQ("createkl: return( " + N(list) + " ), errno='0'\n", TakeTrace());
+  AddKeywordToList(list, "k", "v");
+  KeywordValueBlock* item = list->kwd_val_chain;
+  const std::string area = N(item->storage_area);
+  TakeTrace();
+  ASSERT_EQ(0, DestroyKeywordList(list));
+  EXPECT_EQ("destroykl: KeywordList not null\n"
+            "destroykl: free(" + area + ") (storage area)\n"
+            "destroykl: free(" + N(item) + ") (keyword block)\n"
+            "destroykl: free(" + N(list) + ") (keywordlist)\n",
+            TakeTrace());
+}
+
 }  // namespace
-}  // namespace sspi_test
