@@ -39,11 +39,9 @@ Pairs PairsOf(const KeywordList* list) {
 
 bool Plain(const Pairs& pairs) {
   for (const auto& [k, v] : pairs) {
-    if (k.empty() || k[0] == '#' || v.find('"') != std::string::npos)
-      return false;
-    for (unsigned char c : k) {
-      if (c <= ' ' || c == '=' || c == '"') return false;
-    }
+    bool plain = !k.empty() && k[0] != '#' && v.find('"') == std::string::npos;
+    for (unsigned char c : k) plain = plain && c > ' ' && c != '=' && c != '"';
+    if (!plain) return false;
   }
   return !pairs.empty();
 }
