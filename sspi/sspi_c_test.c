@@ -13,6 +13,7 @@ int main(void) {
   int ok = AddKeywordToList(list, "a", "1") == SSPI_OK &&
            GetKeywordFmList(list, "a", value) == SSPI_OK &&
            strcmp(value, "1") == 0 && list->number_of_keywords == 1;
+  ok = ok && sspi_output_stream == stdout && sspi_argv == NULL;
   ok = ok && KeywordListToStream(sspi_output_stream, list) == SSPI_OK;
   SSPItrace(SSPI_LOG_SSPI, "c_test", "not shown at level %d",
             sspi_verbose_level + sspi_explicit_level + (sspi_argv != NULL));
