@@ -2,9 +2,7 @@
 # the C test, the export check and the install check use the shared
 # library as clients do.
 
-add_executable(sspi_unit_test
-  lists_test.cc streams_test.cc trace_test.cc
-  sspi_test_util.cc)
+add_executable(sspi_unit_test sspi_test.cc)
 target_link_libraries(sspi_unit_test sspi_objects GTest::gtest_main)
 gtest_discover_tests(sspi_unit_test TEST_PREFIX "sspi.")
 

@@ -1,0 +1,650 @@
+// libsspi's unit tests.  Lists and their text form step by step:
+// building, walking, looking up, copying, merging, writing and reading
+// them; which pointers are lists; every operation under exhausted storage;
+// copies of a header.  The pair reader's grammar and limits.  Tracing:
+// which lines are written, their headers, the shared buffer, the list dump.
+// Trace lines are captured in a temporary file, and lists are written as
+// short texts such as "*a=1 b=x,y" (the star marks the cursor).
+
+#include <gtest/gtest.h>
+#include <limits.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <map>
+#include <memory>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "sspi.h"
+#include "sspi/alloc.h"
+#include "sspi/trace.h"
+
+namespace {
+
+struct ListDeleter {
+  void operator()(KeywordList* list) const { DestroyKeywordList(list); }
+};
+using ListPtr = std::unique_ptr<KeywordList, ListDeleter>;
+
+using FilePtr = std::unique_ptr<FILE, decltype(&fclose)>;
+
+// A new list of the space-separated pairs of text ("a=1 b= c=x,y").
+inline ListPtr MakeList(const std::string& text) {
+  ListPtr list(CreateKeywordList());
+  std::istringstream in(text);
+  for (std::string pair; std::getline(in, pair, ' ');) {
+    size_t eq = pair.find('=');
+    EXPECT_EQ(0, AddKeywordToList(list.get(), pair.substr(0, eq).c_str(),
+                                  pair.substr(eq + 1).c_str()));
+  }
+  return list;
+}
+
+// The pairs of list along its chain, "*" before the cursor's item (" *"
+// at the end when a walk is over).  Checks the back links, and the count
+// unless the header is one of several sharing the chain.
+inline std::string Show(const KeywordList* list, bool counted = true) {
+  std::string text;
+  int count = 0;
+  const KeywordValueBlock* prev = nullptr;
+  for (auto* b = list->kwd_val_chain; b != nullptr; prev = b, b = b->next_block) {
+    EXPECT_EQ(prev, b->prev_block);
+    text += count++ ? " " : "";
+    text += b == list->next_kwd_val ? "*" : "";
+    text += std::string(b->keyword_address) + "=" + b->value_address;
+  }
+  EXPECT_EQ(counted ? count : list->number_of_keywords, list->number_of_keywords);
+  return text + (count > 0 && list->next_kwd_val == nullptr ? " *" : "");
+}
+
+// A temporary file holding text, positioned at its start.
+inline FilePtr StreamOf(const std::string& text) {
+  FilePtr f(tmpfile(), fclose);
+  fwrite(text.data(), 1, text.size(), f.get());
+  rewind(f.get());
+  return f;
+}
+
+// Everything from the current position to the end.
+inline std::string Rest(FILE* f) {
+  std::string text;
+  for (int c; (c = getc(f)) != EOF;) text.push_back(static_cast<char>(c));
+  return text;
+}
+
+class SspiTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sspi_errno = sspi_verbose_level = sspi_explicit_level = 0;
+    sspi::SetTraceStream(trace_.get());
+    sspi::ResetTraceClock();
+  }
+  void TearDown() override {
+    sspi::FailNthAllocation(-1);
+    sspi::SetTraceStream(nullptr);
+    sspi::SetTraceClock(nullptr);
+  }
+
+  // The trace text written since the previous call.
+  std::string TakeTrace() {
+    rewind(trace_.get());
+    std::string text = Rest(trace_.get());
+    EXPECT_EQ(0, ftruncate(fileno(trace_.get()), 0));
+    rewind(trace_.get());
+    return text;
+  }
+
+  FilePtr trace_{tmpfile(), fclose};
+};
+
+// One step: an operation, its arguments (NULL where null; for lookups a
+// null value means a null output), its result (sspi_errno for operations
+// that return a list, a count or a flag), what it hands out, and the list
+// afterwards.  "list" replaces the list with the pairs of value.
+struct Step {
+  const char *op, *keyword, *value;
+  int rc;
+  std::string yields, after;
+  int err = -1;  // sspi_errno, when it is not rc
+};
+
+// Runs s on l, the fail_at-th allocation from the call on failing; returns
+// what the operation hands out and leaves its result and sspi_errno.
+std::string Do(KeywordList* l, const Step& s, int* rc, int* err, long fail_at = -1) {
+  char kbuf[16] = "junk", vbuf[16] = "junk";
+  char *k = kbuf, *v = vbuf;
+  char** v_out = s.value ? &v : nullptr;
+  char* v_buf = s.value ? vbuf : nullptr;
+  ListPtr source = MakeList(s.value ? s.value : ""), made;
+  FilePtr in = StreamOf(s.value ? s.value : ""), out(tmpfile(), fclose);
+  const std::string op = s.op;
+  std::string yields;
+  int result = INT_MIN;  // none: the result is sspi_errno
+  sspi::FailNthAllocation(fail_at);
+  if (op == "add") result = AddKeywordToList(l, s.keyword, s.value);
+  if (op == "value") result = AddValueToList(l, s.keyword, s.value);
+  if (op == "update") result = UpdateKeywordInList(l, s.keyword, s.value);
+  if (op == "remove") result = RemoveKeywordFmList(l, s.keyword);
+  if (op == "ref") result = ReferenceKeywordInList(l, s.keyword, &k, v_out);
+  if (op == "next") result = ReferenceNextKeywordInList(l, &k, v_out);
+  if (op == "get") result = GetKeywordFmList(l, s.keyword, v_buf);
+  if (op == "getnext") result = GetNextKeywordFmList(l, kbuf, v_buf);
+  if (op == "valid") result = ValidKeywordList(l);
+  if (op == "merge") result = AddKeywordListToList(l, s.value ? source.get() : l);
+  if (op == "write") result = KeywordListToStream(s.value ? out.get() : nullptr, l);
+  if (op == "count") yields = std::to_string(NumberOfKeywords(l));
+  if (op == "dedup") yields = std::to_string(RemoveDuplicateKeywordFmList(l));
+  if (op == "dup") made.reset(DuplicateKeywordList(l));
+  if (op == "read") made.reset(KeywordStreamToList(s.value ? in.get() : nullptr));
+  if (op == "create") made.reset(CreateKeywordList());
+  *rc = result == INT_MIN ? sspi_errno : result;
+  *err = sspi_errno;
+  if (op == "dup" || op == "read" || op == "create") {
+    yields = made ? Show(made.get()) : "null";
+  }
+  if (op == "ref" || op == "next") yields = k ? std::string(k) + "=" + v : "null";
+  if (op == "getnext") yields = std::string(kbuf) + "=" + vbuf;
+  if (op == "get") yields = vbuf;
+  if (op == "write") {
+    rewind(out.get());
+    yields = Rest(out.get());
+  }
+  return yields;
+}
+
+const std::string kFour = "*ab=x a=1 b= a=2";
+const Step kSteps[] = {
+    {"next", "", "", SSPI_E_END, "null", ""},
+    {"add", "ab", "x", 0, "", "*ab=x"},
+    {"add", "a", "1", 0, "", "*ab=x a=1"},
+    {"add", "b", "", 0, "", "*ab=x a=1 b="},
+    {"add", "a", "2", 0, "", kFour},
+    {"valid", "", "", 0, "", kFour},
+    {"count", "", "", 0, "4", kFour},
+    // Lookups find the first item whose whole keyword matches.
+    {"ref", "a", "", 0, "a=1", kFour},
+    {"ref", "b", "", SSPI_E_NO_VALUE, "b=", kFour},
+    {"ref", "A", "", SSPI_E_NOT_FOUND, "null", kFour},
+    {"get", "ab", "", 0, "x", kFour},
+    {"get", "b", "", SSPI_E_NO_VALUE, "", kFour},
+    {"get", "z", "", SSPI_E_NOT_FOUND, "", kFour},
+    // Missing arguments; UpdateKeywordInList leaves sspi_errno as the
+    // list check set it.
+    {"add", nullptr, "1", SSPI_E_BAD_ARGUMENT, "", kFour},
+    {"value", "a", nullptr, SSPI_E_BAD_ARGUMENT, "", kFour},
+    {"update", "a", nullptr, SSPI_E_BAD_ARGUMENT, "", kFour, 0},
+    {"remove", nullptr, "", SSPI_E_BAD_ARGUMENT, "", kFour},
+    {"ref", "a", nullptr, SSPI_E_BAD_ARGUMENT, "junk=junk", kFour},
+    {"next", "", nullptr, SSPI_E_BAD_ARGUMENT, "junk=junk", kFour},
+    {"get", "a", nullptr, SSPI_E_BAD_ARGUMENT, "junk", kFour},
+    {"getnext", "", nullptr, SSPI_E_BAD_ARGUMENT, "junk=junk", kFour},
+    {"write", "", nullptr, SSPI_E_BAD_ARGUMENT, "", kFour},
+    {"read", "", nullptr, SSPI_E_BAD_ARGUMENT, "null", kFour},
+    // A walk returns every item, ends, and starts again.
+    {"next", "", "", 0, "ab=x", "ab=x *a=1 b= a=2"},
+    {"getnext", "", "", 0, "a=1", "ab=x a=1 *b= a=2"},
+    {"next", "", "", 0, "b=", "ab=x a=1 b= *a=2"},
+    {"next", "", "", 0, "a=2", "ab=x a=1 b= a=2 *"},
+    {"getnext", "", "", SSPI_E_END, "junk=junk", kFour},
+    {"next", "", "", 0, "ab=x", "ab=x *a=1 b= a=2"},
+    // A copy and a merge take every pair as it is and put the source's
+    // cursor on its first item; a merge leaves the walk's end code.
+    {"dup", "", "", 0, kFour, kFour},
+    {"merge", "", "a=1 c=3", 0, "", "*ab=x a=1 b= a=2 a=1 c=3", SSPI_E_END},
+    {"merge", "", nullptr, SSPI_E_BAD_LIST, "", "*ab=x a=1 b= a=2 a=1 c=3"},
+    // Removing the cursor's item moves the cursor on; appending after the
+    // last item went links behind the new last one.
+    {"list", "", "a=1 b=2 c=3", 0, "", "*a=1 b=2 c=3"},
+    {"next", "", "", 0, "a=1", "a=1 *b=2 c=3"},
+    {"remove", "b", "", 0, "", "a=1 *c=3"},
+    {"remove", "c", "", 0, "", "a=1 *"},
+    {"add", "d", "4", 0, "", "a=1 d=4 *"},
+    // An update moves the first occurrence to the end.
+    {"update", "a", "new", 0, "", "d=4 a=new *"},
+    {"remove", "a", "", 0, "", "d=4 *"},
+    {"remove", "d", "", 0, "", ""},
+    {"remove", "d", "", SSPI_E_NOT_FOUND, "", ""},
+    // Refilling an emptied list makes the first item the cursor.
+    {"add", "e", "5", 0, "", "*e=5"},
+    {"list", "", "a=1 b=2 a=3", 0, "", "*a=1 b=2 a=3"},
+    {"update", "a", "9", 0, "", "*b=2 a=3 a=9"},
+    {"update", "z", "new", 0, "", "*b=2 a=3 a=9 z=new"},
+    // A set of values grows by whole elements, in its first item only.
+    {"list", "", "k=x,y p=xy,w s=w,xy e= k=1", 0, "", "*k=x,y p=xy,w s=w,xy e= k=1"},
+    {"value", "k", "y", 0, "", "*k=x,y p=xy,w s=w,xy e= k=1"},
+    {"value", "k", "x", 0, "", "*k=x,y p=xy,w s=w,xy e= k=1"},
+    {"value", "k", "z", 0, "", "*k=x,y,z p=xy,w s=w,xy e= k=1"},
+    {"value", "p", "x", 0, "", "*k=x,y,z p=xy,w,x s=w,xy e= k=1"},
+    {"value", "s", "y", 0, "", "*k=x,y,z p=xy,w,x s=w,xy,y e= k=1"},
+    {"value", "e", "z", 0, "", "*k=x,y,z p=xy,w,x s=w,xy,y e=z k=1"},
+    {"value", "k", "", 0, "", "*k=x,y,z, p=xy,w,x s=w,xy,y e=z k=1"},
+    {"value", "n", "v", 0, "", "*k=x,y,z, p=xy,w,x s=w,xy,y e=z k=1 n=v"},
+    // Removing duplicates keeps each last occurrence in its place, moves
+    // the cursor past removed items, and notices each removal.
+    {"list", "", "a=1 b=2 a=3 a=4", 0, "", "*a=1 b=2 a=3 a=4"},
+    {"dedup", "", "", 0, "1 a a", "*b=2 a=4"},
+    {"add", "c", "4", 0, "", "*b=2 a=4 c=4"},
+    {"list", "", "b=1 a=1 c=1 b=2 a=2 b=3", 0, "", "*b=1 a=1 c=1 b=2 a=2 b=3"},
+    {"dedup", "", "", 0, "1 b b a", "*c=1 a=2 b=3"},
+    {"list", "", "a=1 A=1 ab=1", 0, "", "*a=1 A=1 ab=1"},
+    {"dedup", "", "", 0, "0", "*a=1 A=1 ab=1"},
+    // Writing gives one quoted line per pair and puts the cursor on the
+    // first item; values are cleaned in the list itself, keywords are not.
+    {"next", "", "", 0, "a=1", "a=1 *A=1 ab=1"},
+    {"write", "", "", 0, "a=\"1\"\nA=\"1\"\nab=\"1\"\n", "*a=1 A=1 ab=1"},
+    {"list", "", "k\x7f=a\tb\x01\x7f\x80\xff\r\n~!", 0, "", "*k\x7f=a\tb\x01\x7f\x80\xff\r\n~!"},
+    {"write", "", "", 0, "k\x7f=\"a b    \r\n~!\"\n", "*k\x7f=a b    \r\n~!"},
+    // Reading keeps pairs without a value; in quotes a carriage return
+    // becomes a blank, a newline stays, and a quote ends the value: the
+    // rest reads as a keyword (keeping its blank) without a value.
+    {"list", "", "", 0, "", ""},
+    {"dedup", "", "", 0, "0", ""},
+    {"write", "", "", 0, "", ""},
+    {"read", "", "", SSPI_E_END, "", ""},
+    {"read", "", "\n\n# comment\n   \n# last without newline", SSPI_E_END, "", ""},
+    {"read", "", "a=\nb\nc=\"\"\nd=x,y # note\ne", SSPI_E_END, "*a= b= c= d=x,y e=", ""},
+    {"read", "", "k=\"a\r\nb\"\nq=\"say\"hi\" now\"", SSPI_E_END, "*k=a \nb q=say hi now=", ""},
+    {"read", "", "a=1\nb=\"open", SSPI_E_OPEN_QUOTE, "null", ""},
+    {"read", "", "a=1\n=2", SSPI_E_BAD_ARGUMENT, "null", ""},
+};
+
+TEST_F(SspiTest, StepByStep) {
+  ListPtr list = MakeList("");
+  sspi_verbose_level = SSPI_LOG_NOTICE;
+  for (const Step& s : kSteps) {
+    SCOPED_TRACE("step " + std::to_string(&s - kSteps));
+    if (std::string(s.op) == "list") list = MakeList(s.value);
+    int rc = 0, err = 0;
+    std::string yields = Do(list.get(), s, &rc, &err);
+    // The notices of a removal of duplicates, as the keywords they name.
+    yields += std::regex_replace(
+        TakeTrace(), std::regex("dupkl: Duplicate Attribute Found for : (.*)  \n"), " $1");
+    EXPECT_EQ(s.yields, yields);
+    EXPECT_EQ(s.rc, rc);
+    EXPECT_EQ(s.err < 0 ? s.rc : s.err, err);
+    EXPECT_EQ(s.after, Show(list.get()));
+  }
+
+  // The texts may come from the item being extended or replaced.
+  list = MakeList("k=abc b=2");
+  char *k, *v;
+  ASSERT_EQ(0, ReferenceKeywordInList(list.get(), "k", &k, &v));
+  EXPECT_EQ(0, AddValueToList(list.get(), "k", k));
+  ASSERT_EQ(0, ReferenceKeywordInList(list.get(), "k", &k, &v));
+  EXPECT_EQ(0, AddValueToList(list.get(), "k", v + 1));
+  ASSERT_EQ(0, ReferenceKeywordInList(list.get(), "k", &k, &v));
+  EXPECT_EQ(0, UpdateKeywordInList(list.get(), k, v));
+  EXPECT_EQ("*b=2 k=abc,k,bc,k", Show(list.get()));
+  sspi_explicit_level = SSPI_LOG_DEBUG;
+  EXPECT_EQ(0, AddValueToList(list.get(), "k", "bc"));
+  EXPECT_EQ("addkl: Value is already in value list\n", TakeTrace());
+}
+
+// A header that carries the live stamp but was never created.
+KeywordList g_static_fake = {0, nullptr, nullptr, {'S', 'S', 'P', 'I'}};
+
+TEST_F(SspiTest, EveryOperationRefusesWhatIsNotAList) {
+  ListPtr good = MakeList("a=1");
+  ListPtr spoiled = MakeList("");
+  spoiled->stamp[3] = 'X';
+  // Static data lies below every heap block and the stack above: both
+  // fakes are outside the window of created addresses.
+  KeywordList stack_fake = g_static_fake;
+  ASSERT_LT(uintptr_t(&g_static_fake), uintptr_t(good.get()));
+  ASSERT_GT(uintptr_t(&stack_fake), uintptr_t(good.get()));
+  // What the operations hand out for a non-list: buffers and pointers
+  // untouched, and these.
+  const std::map<std::string, std::string> yields = {
+      {"count", "-1"}, {"dedup", "0"}, {"dup", "null"}, {"ref", "junk=junk"},
+      {"next", "junk=junk"}, {"get", "junk"}, {"getnext", "junk=junk"}};
+  sspi_verbose_level = SSPI_LOG_ERR;
+  for (KeywordList* l : {static_cast<KeywordList*>(nullptr), spoiled.get(),
+                         &g_static_fake, &stack_fake}) {
+    for (const Step& s : kSteps) {
+      const std::string op = s.op;
+      if (op == "list" || op == "read" || !s.keyword || !s.value) continue;
+      int rc = 0, err = 0;
+      EXPECT_EQ(yields.count(op) ? yields.at(op) : "", Do(l, s, &rc, &err)) << op;
+      EXPECT_EQ(SSPI_E_BAD_LIST, rc) << op;
+      EXPECT_EQ(SSPI_E_BAD_LIST, err) << op;
+    }
+    EXPECT_EQ(SSPI_E_BAD_LIST, AddKeywordListToList(good.get(), l));
+    EXPECT_EQ(SSPI_E_BAD_LIST, DisplayKeywordList(l));
+    // Destroying is refused and traced, and spoils or frees nothing.
+    EXPECT_EQ(SSPI_E_FAILURE, DestroyKeywordList(l));
+    EXPECT_EQ(SSPI_E_FAILURE, sspi_errno);
+    EXPECT_EQ("destroykl: KeywordList corrupt, stamp invalid\n", TakeTrace());
+  }
+  EXPECT_EQ(0, memcmp(g_static_fake.stamp, "SSPI", 4));
+  EXPECT_EQ(0, memcmp(stack_fake.stamp, "SSPI", 4));
+  spoiled->stamp[3] = 'I';
+  EXPECT_EQ(0, ValidKeywordList(spoiled.get()));
+  EXPECT_EQ("*a=1", Show(good.get()));
+  // Arguments are checked after the list, except by AddValueToList and
+  // UpdateKeywordInList, which leaves sspi_errno as the list check set it.
+  EXPECT_EQ(SSPI_E_BAD_LIST, AddKeywordToList(nullptr, nullptr, "1"));
+  EXPECT_EQ(SSPI_E_BAD_ARGUMENT, AddValueToList(nullptr, "a", nullptr));
+  EXPECT_EQ(SSPI_E_BAD_ARGUMENT, sspi_errno);
+  EXPECT_EQ(SSPI_E_BAD_ARGUMENT, UpdateKeywordInList(nullptr, nullptr, "1"));
+  EXPECT_EQ(SSPI_E_BAD_LIST, sspi_errno);
+}
+
+// Exhausted storage: every allocation an operation makes is failed in
+// turn; the operation must report it, trace it, and leave the list as it
+// was, its cursor on the first item (a merge keeps the pairs it appended;
+// a copy is destroyed by its caller however far it got).
+TEST_F(SspiTest, EveryOperationUnderExhaustedStorage) {
+  const std::string before = "*a=x b=2 a=3";
+  const std::string add =
+      "addkl: Cannot get storage for keyword/value block\naddkl: unix_errno=12\n"
+      "addkl: Cannot get storage for keyword/value strings\n"
+      "addkl: unix_errno=12\n\naddkl: free(N) (new_kwd_val)\n";
+  struct Row {
+    Step step;
+    int allocations;     // how many the operation makes
+    const char* failed;  // what it hands out when one fails, if fixed
+    std::string trace;   // every failure's, addresses as N
+    bool partial = false;
+  } rows[] = {
+      {{"add", "c", "4", 0, "", "*a=x b=2 a=3 c=4"}, 2, "", add},
+      {{"update", "a", "5", 0, "", "*b=2 a=3 a=5"}, 2, "", add},
+      {{"value", "a", "y", 0, "", "*a=x,y b=2 a=3"}, 1, "",
+       "addkl: Cannot get storage for value\naddkl: unix_errno=12\n\n"},
+      {{"merge", "", "c=1 d=2", 0, "", "*a=x b=2 a=3 c=1 d=2", SSPI_E_END}, 4, "", add + add, true},
+      {{"dup", "", "", 0, before, before}, 7, nullptr, add + add + add},
+      {{"dedup", "", "", 0, "1", "*b=2 a=3"}, 8, "0", add + add + add},
+      {{"read", "", "a=1\nb=2\n", SSPI_E_END, "*a=1 b=2", before}, 5, "null", add + add},
+      {{"create", "", "", 0, "", before}, 1, "null", ""},
+  };
+  sspi_verbose_level = SSPI_LOG_ERR;
+  SSPItrace(SSPI_LOG_ERR, "t", "puts the trace buffer in place");
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.step.op);
+    std::string trace;
+    int n = 0;  // the allocation that fails
+    for (; n < 100; ++n) {
+      ListPtr list = MakeList("a=x b=2 a=3");
+      TakeTrace();
+      int rc = 0, err = 0;
+      std::string yields = Do(list.get(), r.step, &rc, &err, n);
+      bool failed = sspi::AllocationFailureInjected();
+      sspi::FailNthAllocation(-1);
+      if (!failed) {
+        EXPECT_EQ(r.step.rc, rc);
+        EXPECT_EQ(r.step.yields, yields);
+        EXPECT_EQ(r.step.after, Show(list.get()));
+        break;
+      }
+      SCOPED_TRACE("allocation " + std::to_string(n));
+      trace += std::regex_replace(TakeTrace(), std::regex("[0-9]{5,}"), "N");
+      EXPECT_EQ(SSPI_E_FAILURE, rc);
+      EXPECT_EQ(SSPI_E_FAILURE, err);
+      EXPECT_EQ(r.failed ? r.failed : yields, yields);
+      std::string kept = Show(list.get());
+      EXPECT_EQ(r.partial ? r.step.after.substr(0, kept.size()) : before, kept);
+      EXPECT_EQ(r.partial ? 3 + n / 2 : 3, list->number_of_keywords);
+    }
+    EXPECT_EQ(r.allocations, n);
+    EXPECT_EQ(r.trace, trace);
+  }
+}
+
+// A caller's copy of a header, with foreign data on both sides.
+struct CallersCopy {
+  KeywordValueBlock* before;
+  KeywordList copy;
+  KeywordValueBlock* after;
+};
+
+TEST_F(SspiTest, ACopiedHeaderSharesTheChainAndNoMoreThanThat) {
+  ListPtr list = MakeList("a=1 b=2");
+  // Heap blocks interleaved with created headers: one of them soon lies in
+  // the window of created addresses, where a copy passes as a list.
+  std::vector<ListPtr> lists;
+  std::vector<std::unique_ptr<CallersCopy>> places;
+  KeywordValueBlock foreign{};
+  KeywordList* copy = nullptr;
+  for (int i = 0; i < 32 && copy == nullptr; ++i) {
+    lists.emplace_back(CreateKeywordList());
+    places.emplace_back(new CallersCopy{&foreign, *list, &foreign});
+    lists.emplace_back(CreateKeywordList());
+    if (ValidKeywordList(&places.back()->copy) == 0) copy = &places.back()->copy;
+  }
+  ASSERT_NE(nullptr, copy);
+  EXPECT_EQ(0, AddKeywordToList(copy, "c", "3"));
+  EXPECT_EQ(nullptr, foreign.next_block) << "appended behind foreign memory";
+  EXPECT_EQ("*a=1 b=2 c=3", Show(copy));
+  // The original's last item no longer ends the chain; then the copy
+  // removes the item the original appended last.
+  EXPECT_EQ(0, AddKeywordToList(list.get(), "d", "4"));
+  EXPECT_EQ(0, RemoveKeywordFmList(copy, "d"));
+  EXPECT_EQ(0, AddKeywordToList(list.get(), "e", "5"));
+  EXPECT_EQ("*a=1 b=2 c=3 e=5", Show(list.get(), false));
+  // Destroying a copy spoils its stamp but frees none of the caller's memory.
+  ASSERT_EQ(0, DestroyKeywordList(list.release()));
+  copy->kwd_val_chain = copy->next_kwd_val = nullptr;
+  EXPECT_EQ(0, DestroyKeywordList(copy));
+  EXPECT_EQ(0, memcmp(copy->stamp, "XXXX", 4));
+}
+
+// The pair reader's grammar and limits.  Each pair is read into buffers of
+// exactly the documented sizes, so that a write past them shows under
+// AddressSanitizer.
+TEST_F(SspiTest, ReadOnePair) {
+  const std::string nul("\0", 1), k31(31, 'k'), k32(32, 'k');
+  const std::string v511(511, 'v'), v512(512, 'v');
+  struct Row {
+    std::string input;
+    int code;
+    std::string read;  // keyword|value|what the stream holds after the call
+  } rows[] = {
+      {"a=1\n", SSPI_OK, "a|1|"},
+      {"a=\"x y\"\nb", SSPI_OK, "a|x y|\nb"},
+      {"a=1 b=2", SSPI_OK, "a|1|b=2"},
+      {" \n\t# note = \"x\n#\n\r key=v", SSPI_OK, "key|v|"},
+      {"a#b=c#d", SSPI_OK, "a#b|c#d|"},
+      {"a=b=c\n", SSPI_OK, "a|c|"},
+      {"a=x\"y z\" w", SSPI_OK, "a|xy z| w"},
+      {"a=\"\"x", SSPI_OK, "a||x"},
+      {"\"k w\"=v", SSPI_OK, "k w|v|"},
+      {"a=\"x=y\"", SSPI_OK, "a|x=y|"},
+      {"a=\"x\ny\"", SSPI_OK, "a|x\ny|"},
+      {"a=\"x\t" + nul + "y\"", SSPI_OK, "a|x  y|"},
+      {"a=\xff\xfe\x80\n", SSPI_OK, "a|\xff\xfe\x80|"},
+      {"a = 1", SSPI_E_NO_VALUE, "a||= 1"},
+      {"a\nb=1", SSPI_E_NO_VALUE, "a||b=1"},
+      {"\"\" x", SSPI_E_NO_VALUE, "||x"},
+      {"a=\nb", SSPI_E_EMPTY_VALUE, "a||b"},
+      {"a= 1", SSPI_E_EMPTY_VALUE, "a||1"},
+      {"a=1=\n", SSPI_E_EMPTY_VALUE, "a||"},
+      {"= 1", SSPI_E_BAD_ARGUMENT, "|| 1"},
+      {"\"\"\nx", SSPI_E_BAD_ARGUMENT, "||x"},
+      {"a=\"open", SSPI_E_OPEN_QUOTE, "a|open|"},
+      {" \n\n\t#c\n  #d\n", SSPI_E_END, "||"},
+      // Limits: a keyword holds 31 bytes, a value 511.
+      {k31 + "=v", SSPI_OK, k31 + "|v|"},
+      {k32 + "=v", SSPI_E_KEYWORD_TOO_LONG, k32 + "||=v"},
+      {"\"" + k32 + "\"=v", SSPI_E_KEYWORD_TOO_LONG, k32 + "||\"=v"},
+      {"\"" + k31 + " x", SSPI_E_VALUE_TOO_LONG, k31 + " ||x"},
+      {"\"" + k31 + "\nx", SSPI_E_OPEN_QUOTE, k31 + "\n||x"},
+      {"a=" + v511 + "\n", SSPI_OK, "a|" + v511 + "|"},
+      {"a=" + v512 + "x", SSPI_E_VALUE_TOO_LONG, "a|" + v512 + "|x"},
+      {"a=\"" + v512 + "\"", SSPI_E_OPEN_QUOTE, "a|" + v512 + "|\""},
+      {"a=\"" + v511 + " \"", SSPI_E_VALUE_TOO_LONG, "a|" + v511 + " |\""},
+      {"a=\"" + v511 + "\n\"", SSPI_E_OPEN_QUOTE, "a|" + v511 + "\n|\""},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE("input: " + r.input.substr(0, 40));
+    FilePtr f = StreamOf(r.input);
+    std::vector<char> keyword(SSPI_KEYWORD_BUFFER, '?');
+    std::vector<char> value(SSPI_VALUE_BUFFER, '?');
+    EXPECT_EQ(r.code, GetKeyword(f.get(), keyword.data(), value.data()));
+    EXPECT_EQ(r.code, sspi_errno);
+    EXPECT_EQ(r.read, std::string(keyword.data()) + "|" + value.data() + "|" + Rest(f.get()));
+  }
+  char keyword[SSPI_KEYWORD_BUFFER];
+  EXPECT_EQ(SSPI_E_BAD_ARGUMENT, GetKeyword(stdin, keyword, nullptr));
+  EXPECT_EQ(SSPI_E_BAD_ARGUMENT, sspi_errno);
+}
+
+// An address as the trace prints it.
+std::string N(const void* p) {
+  return std::to_string(reinterpret_cast<uintptr_t>(p));
+}
+
+TEST_F(SspiTest, FilterByVerboseOrExplicitLevel) {
+  struct Row {
+    int verbose, explicit_level, level;
+    bool written;
+  } rows[] = {
+      {0, 0, 9, false}, {0, 0, 0, true},  {3, 0, 3, true}, {3, 0, 4, false},
+      {3, 0, 9, false}, {3, 0, -2, true}, {0, 9, 9, true}, {0, 9, 5, false},
+      {-1, 0, 0, true}, {-1, 5, 1, false}, {6, 0, 6, true},
+  };
+  for (const Row& r : rows) {
+    sspi_verbose_level = r.verbose;
+    sspi_explicit_level = r.explicit_level;
+    SSPItrace(r.level, "addkl", "m %d", 1);
+    EXPECT_EQ(r.written ? "addkl: m 1\n" : "", TakeTrace())
+        << "verbose " << r.verbose << " explicit " << r.explicit_level
+        << " level " << r.level;
+  }
+  // Without a stream of its own, the trace goes to standard error.
+  sspi::SetTraceStream(nullptr);
+  testing::internal::CaptureStderr();
+  SSPItrace(SSPI_LOG_EMERG, "t", "on standard error");
+  EXPECT_EQ("t: on standard error\n", testing::internal::GetCapturedStderr());
+}
+
+TEST_F(SspiTest, LongHeaderShowsTicksDifferenceSourceAndLevel) {
+  sspi_verbose_level = SSPI_LOG_DEBUG;
+  // A clock that returns these tick counts in turn.
+  static const clock_t kTicks[] = {100, 120, 142, -1, 50, 51, 1234567890};
+  static int next = 0;
+  sspi::SetTraceClock([] { return kTicks[next++]; });
+  SSPItrace(SSPI_LOG_ERR, "addkl", "first");
+  // A line dropped for want of buffer is not the previous line.
+  sspi::FailNthAllocation(0);
+  const std::string too_long(sspi::TraceBufferSize(), 'f');
+  SSPItrace(SSPI_LOG_ERR, "addkl", too_long.c_str());
+  SSPItrace(SSPI_LOG_DEBUG, "ReferenceKeywordInList", "second %s", "x");
+  SSPItrace(SSPI_LOG_EMERG, "createkl", "failed clock");
+  SSPItrace(SSPI_LOG_EMERG, "createkl", "after it");
+  // A source label is never taken as a format.
+  SSPItrace(SSPI_LOG_ERR, "%d", "y");
+  sspi_verbose_level = 12;
+  SSPItrace(12, "exactly_twenty_chars", "odd level");
+  EXPECT_EQ(
+      "00000100    0 addkl                LOG_ERR    : first\n"
+      "Cannot re-allocate buffer for trace line output\n"
+      "00000142   42 ferenceKeywordInList LOG_DEBUG  : second x\n"
+      "-0000001 -143 createkl             LOG_EMERG  : failed clock\n"
+      "00000050    0 createkl             LOG_EMERG  : after it\n"
+      "00000051    1 %d                   LOG_ERR    : y\n"
+      "1234567890 1234567839 exactly_twenty_chars LOG_12     : odd level\n",
+      TakeTrace());
+}
+
+TEST_F(SspiTest, BufferIsSizedByTheFormatAndOnlyGrows) {
+  sspi_verbose_level = SSPI_LOG_ERR;
+  sspi::ForgetTraceBuffer();
+  sspi::FailNthAllocation(0);
+  SSPItrace(SSPI_LOG_ERR, "s", "dropped");
+  EXPECT_EQ("Cannot allocate buffer for trace line output\n", TakeTrace());
+  EXPECT_EQ(0u, sspi::TraceBufferSize());
+  SSPItrace(SSPI_LOG_ERR, "50%s%n", "x=%d", 7);
+  size_t before = sspi::TraceBufferSize();
+  EXPECT_EQ(180u, before);
+  // Sized by the format, not by what it expands to.
+  const std::string format = std::string(before + 100, 'g') + "%d";
+  SSPItrace(SSPI_LOG_ERR, "s", format.c_str(), 7);
+  size_t grown = sspi::TraceBufferSize();
+  EXPECT_EQ(25 + format.size() + 2, grown);
+  SSPItrace(SSPI_LOG_ERR, "s", "then %s", "short");
+  sspi::FailNthAllocation(0);
+  SSPItrace(SSPI_LOG_ERR, "s", (format + format).c_str(), 1, 2);
+  EXPECT_EQ(grown, sspi::TraceBufferSize());
+  EXPECT_EQ("50%s%n: x=7\ns: " + std::string(before + 100, 'g') +
+                "7\ns: then short\n"
+                "Cannot re-allocate buffer for trace line output\n",
+            TakeTrace());
+}
+
+TEST_F(SspiTest, LinesGoToTheEndOfAFileOthersAppendTo) {
+  // A second open of the capture file, as another process would have.
+  std::string path = "/proc/self/fd/" + std::to_string(fileno(trace_.get()));
+  FilePtr other(fopen(path.c_str(), "a"), fclose);
+  sspi_verbose_level = SSPI_LOG_ERR;
+  SSPItrace(SSPI_LOG_ERR, "a", "one");
+  fputs("other writer\n", other.get());
+  fflush(other.get());
+  SSPItrace(SSPI_LOG_ERR, "a", "two");
+  EXPECT_EQ("a: one\nother writer\na: two\n", TakeTrace());
+}
+
+// The dump of list, each line behind prefix.
+std::string ExpectedDump(const KeywordList* list, const std::string& prefix) {
+  std::string lines = "KEYWORD_LIST_DUMP\n--- KeywordList header block ---\n"
+      "   list header stamp   =SSPI\n"
+      "   keyword_list_address=" + N(list) + "\n"
+      "   number_of_keywords  =" + std::to_string(list->number_of_keywords) + "\n"
+      "   kwd_val_chain       =" + N(list->kwd_val_chain) + "\n"
+      "   next_kwd_val        =" + N(list->next_kwd_val) + "\n"
+      "--- Keyword list items       ---\n";
+  for (auto* b = list->kwd_val_chain; b; b = b->next_block) {
+    lines += "--- Next item   ---\nkwd_val(block addr)=" + N(b) + "\n"
+        "         prev_block=" + N(b->prev_block) + "\n"
+        "         next_block=" + N(b->next_block) + "\n"
+        "       storage_area=" + N(b->storage_area) + "\n"
+        "    keyword_address=" + N(b->keyword_address) + "\n"
+        "            keyword=" + b->keyword_address + "\n"
+        "      value_address=" + N(b->value_address) + "\n"
+        "              value=" + b->value_address + "\n--- End item    ---\n";
+  }
+  lines += "--- End of list ---\n";
+  return std::regex_replace(lines, std::regex("^(.)", std::regex::multiline), prefix + "$1");
+}
+
+TEST_F(SspiTest, DisplayWritesAtTheCurrentLevelAndDumpNeedsLevelNine) {
+  ListPtr list = MakeList("a=1 b=");
+  char *k, *v;
+  ReferenceNextKeywordInList(list.get(), &k, &v);
+  EXPECT_EQ(0, DisplayKeywordList(list.get()));
+  EXPECT_EQ(ExpectedDump(list.get(), "debugkl: "), TakeTrace());
+  sspi_verbose_level = SSPI_LOG_OT;
+  KeywordList not_a_list = {};
+  EXPECT_EQ(0, DumpKeywordList(&not_a_list));
+  EXPECT_EQ(0, sspi_errno);
+  EXPECT_EQ(0, DumpKeywordList(list.get()));
+  EXPECT_EQ("", TakeTrace());
+  sspi_verbose_level = SSPI_LOG_SSPI;
+  sspi::SetTraceClock([]() -> clock_t { return 7; });
+  EXPECT_EQ(0, DumpKeywordList(list.get()));
+  EXPECT_EQ(ExpectedDump(list.get(), "00000007    0 debugkl              LOG_SSPI   : "),
+            TakeTrace());
+  EXPECT_EQ(SSPI_E_BAD_LIST, DumpKeywordList(&not_a_list));
+  EXPECT_EQ("", TakeTrace());
+}
+
+TEST_F(SspiTest, CreateAndDestroyTraceEveryAddress) {
+  sspi_explicit_level = SSPI_LOG_SSPI;
+  KeywordList* list = CreateKeywordList();
+  EXPECT_EQ("createkl: return( " + N(list) + " ), errno='0'\n", TakeTrace());
+  AddKeywordToList(list, "k", "v");
+  KeywordValueBlock* item = list->kwd_val_chain;
+  const std::string area = N(item->storage_area);
+  TakeTrace();
+  ASSERT_EQ(0, DestroyKeywordList(list));
+  EXPECT_EQ("destroykl: KeywordList not null\n"
+            "destroykl: free(" + area + ") (storage area)\n"
+            "destroykl: free(" + N(item) + ") (keyword block)\n"
+            "destroykl: free(" + N(list) + ") (keywordlist)\n",
+            TakeTrace());
+}
+
+}  // namespace
