@@ -2,8 +2,9 @@
 // with each fault on one shared bus, and one bus of its own for each fault
 // on this machine's adapter and on the far machine's adapter.  qv_cspec
 // must end with status 0 whatever fails, list in device_info exactly the
-// disks that could be read, and make exactly the nodes whose setup
-// succeeded.
+// disks that could be read, make exactly the nodes whose setup succeeded,
+// report what it could ask and say with -d which fallback it took.  Then
+// how open failures cut the probe's search short.
 
 #include <gtest/gtest.h>
 
@@ -43,56 +44,79 @@ constexpr DiskCase kDiskCases[] = {
     {14, "procinquiry=fail setinquiry=fail", true, false},
 };
 
+// What a report run says of a bus: nothing, an unstamped initiator, the
+// initiator only, or the initiator and nodeB's responder.
+enum Said { kNothing, kUnstamped, kInitiator, kBoth };
+
 // Faults of an adapter on a bus of its own: nodeA's own port (initiator
 // side) or nodeB's port (responder side), each bus also holding a healthy
-// disk at target 0 and the other machine's healthy adapter.
+// disk at target 0 and the other machine's healthy adapter.  In debug, @
+// stands for the adapter and $ for the cspecials directory.
 struct AdapterCase {
   const char* faults;
   bool node;     // its node is asked for (and made)
   bool stamped;  // this machine's area is set (own port only)
+  Said said;
+  std::string debug;  // in -d output
 };
 
-constexpr AdapterCase kOwnCases[] = {
-    {"", true, true},
-    {"open=EIO", false, false},
-    {"open=ENODEV", false, false},
-    {"open=ENXIO", false, false},
-    {"inquiry=fail", true, true},
-    {"passthru=fail", true, true},
-    {"inquiry=fail passthru=fail", false, false},
-    {"procinquiry=fail", true, true},
-    {"procinquiry=fail passthru=fail", false, false},
+constexpr char kTries[] =
+    "setup_initiator(c@t7d0s0)\nmy_IO_GetProcessorInquiry: "
+    "IO_GetProcessorInquiry: 5, trying IO_SCSI()\nIO_SCSI() returned ";
+
+const AdapterCase kOwnCases[] = {
+    {"", true, true, kBoth, ""},
+    {"open=EIO", false, false, kNothing,
+     "setup_initiator(c@t7d0s0)\nOpen Initiator Node: $c@, Errno=5\n"},
+    {"open=ENODEV", false, false, kNothing, "Open Initiator Node: $c@, Errno=19"},
+    {"open=ENXIO", false, false, kNothing, "Open Initiator Node: $c@, Errno=6\n"},
+    {"inquiry=fail", true, true, kBoth, ""},
+    {"passthru=fail", true, true, kBoth, ""},
+    {"inquiry=fail passthru=fail", false, false, kNothing,
+     "setup_initiator,IO_Inquiry($c@)"},
+    {"procinquiry=fail", true, true, kBoth,
+     std::string(kTries) + "0, errno="},
+    {"procinquiry=fail passthru=fail", false, false, kNothing,
+     std::string(kTries) + "-1, errno=5\n"
+                            "setup_initiator, IO_GetProcessorInquiry($c@): 5\n"},
     // The node is asked for before the area is written.
-    {"setinquiry=fail", true, false},
-    {"evpd=fail", true, true},
+    {"setinquiry=fail", true, false, kUnstamped,
+     "Setting Vendor Specific Information\n"
+     "setup_initiator, IO_SetInitiatorInquiry($c@): 5\n"},
+    {"evpd=fail", true, true, kBoth, ""},
 };
 
-constexpr AdapterCase kFarCases[] = {
-    {"open=EIO", false, false},
-    {"open=ENODEV", false, false},
-    {"inquiry=fail", true, false},
-    {"passthru=fail", true, false},
-    {"inquiry=fail passthru=fail", false, false},
-    {"procinquiry=fail", true, false},
-    {"procinquiry=fail passthru=fail", false, false},
-    {"setinquiry=fail", true, false},
-    {"evpd=fail", true, false},
+const AdapterCase kFarCases[] = {
+    {"open=EIO", false, false, kInitiator, ""},
+    {"open=ENODEV", false, false, kInitiator, ""},
+    {"inquiry=fail", true, false, kBoth, ""},
+    {"passthru=fail", true, false, kBoth, ""},
+    {"inquiry=fail passthru=fail", false, false, kInitiator,
+     "IO_Inquiry failure to c@t6d0s0, Errno=5\n"},
+    {"procinquiry=fail", true, false, kBoth, ""},
+    {"procinquiry=fail passthru=fail", false, false, kInitiator,
+     "IO_GetProcessorInquiry failure to c@t6d0s0: Errno=5\n"},
+    {"setinquiry=fail", true, false, kBoth, ""},
+    {"evpd=fail", true, false, kBoth, ""},
 };
 
 struct Expected {
-  std::string fabric;
-  std::string device_info;
-  std::string err;
-  Names cspecials;
-  Names stamped;  // nodeA's adapters whose area ends up set
-  Names unstamped;
-  int size = 0;  // cases in the matrix
+  std::string fabric, device_info, err, report;
+  Names cspecials, stamped, unstamped, debug;
+  Names unasked;  // responder nodes a run without -r removes
 };
 
 std::string Disk(int target, const std::string& serial,
                  const std::string& faults) {
   return "  disk " + std::to_string(target) +
          " SEAGATE ST1 0001 serial=" + serial + " " + faults + "\n";
+}
+
+// text with @ replaced by the adapter and $ by the cspecials directory.
+std::string Fill(std::string text, const std::string& a) {
+  for (size_t at; (at = text.find_first_of("@$")) != text.npos;)
+    text.replace(at, 1, text[at] == '@' ? a : e2e::kCspecials + std::string("/"));
+  return text;
 }
 
 Expected Matrix() {
@@ -115,33 +139,34 @@ Expected Matrix() {
           "qv_cspec: IO_SCSI failure (5)\n"
           "qv_cspec: unable to obtain serial number for device c" +
           c0 + "t" + std::to_string(d.target) + "d0s0 (Vendor ID <SEAGATE >)\n";
-    ++e.size;
   }
   e.cspecials = {"c" + c0, "r" + c0 + "_nodeB"};
   e.stamped = {c0};
+  e.report = Fill("Initiator $c@: set to c@:nodeA\n", c0) +
+             Fill("Responder $r@_nodeB: set to c0:nodeB\n", c0);
 
-  auto bus = [&](const std::string& own, const std::string& far) {
+  auto bus = [&](const AdapterCase& c, bool own) {
     ++port;
     const std::string a = Adapter(port), serial = "P" + a;
-    e.fabric += "bus b" + a + "\n  adapter nodeA " + Port(port) + " 7 " + own +
-                "\n  adapter nodeB " + Port(port) + " 6 stamp=c0:nodeB " + far +
-                "\n" + Disk(0, serial, "");
+    e.fabric += "bus b" + a + "\n  adapter nodeA " + Port(port) + " 7 " +
+                (own ? c.faults : "") + "\n  adapter nodeB " + Port(port) +
+                " 6 stamp=c0:nodeB " + (own ? "" : c.faults) + "\n" +
+                Disk(0, serial, "");
     e.device_info += InfoLine(a, 0, "SEAGATE", "ST1", "0001", serial);
-    ++e.size;
-    return a;
+    if (c.node || !own) e.cspecials.push_back("c" + a);
+    if (c.node || own) e.cspecials.push_back("r" + a + "_nodeB");
+    (c.stamped || !own ? e.stamped : e.unstamped).push_back(a);
+    if (own && c.said != kBoth) e.unasked.push_back("r" + a + "_nodeB");
+    if (!c.debug.empty()) e.debug.push_back(Fill(c.debug, a));
+    if (c.said == kUnstamped)
+      e.report += Fill("Initiator $c@: uninitialized\n", a);
+    if (c.said >= kInitiator)
+      e.report += Fill("Initiator $c@: set to c@:nodeA\n", a);
+    if (c.said == kBoth)
+      e.report += Fill("Responder $r@_nodeB: set to c0:nodeB\n", a);
   };
-  for (const AdapterCase& c : kOwnCases) {
-    const std::string a = bus(c.faults, "");
-    if (c.node) e.cspecials.push_back("c" + a);
-    (c.stamped ? e.stamped : e.unstamped).push_back(a);
-    e.cspecials.push_back("r" + a + "_nodeB");
-  }
-  for (const AdapterCase& c : kFarCases) {
-    const std::string a = bus("", c.faults);
-    e.cspecials.push_back("c" + a);
-    e.stamped.push_back(a);
-    if (c.node) e.cspecials.push_back("r" + a + "_nodeB");
-  }
+  for (const AdapterCase& c : kOwnCases) bus(c, true);
+  for (const AdapterCase& c : kFarCases) bus(c, false);
   // This machine's adapter reporting an address on another controller:
   // the bus is left alone altogether.
   ++port;
@@ -152,7 +177,6 @@ Expected Matrix() {
   e.err +=
       "qv_cspec: Warning: Initiator mismatch: tdev=c" + a + "t0, idev=c73t7\n";
   e.unstamped.push_back(a);
-  ++e.size;
   std::sort(e.cspecials.begin(), e.cspecials.end());
   return e;
 }
@@ -167,40 +191,120 @@ TEST_F(RobustFaultsTest, EveryFaultLeavesExactlyWhatCouldBeRead) {
   const Expected e = Matrix();
   e2e::RunResult r = cluster_.Create(e.fabric);
   ASSERT_EQ(r.status, 0) << r.err;
-  printf("fault matrix: %d cases\n", e.size);
-
   // The first run stamps and makes the nodes; the second finds them made.
   for (const std::string run : {"first", "second"}) {
     r = cluster_.Cspec("nodeA", {"-i", "-r"});
     EXPECT_EQ(r.status, 0) << run;
     EXPECT_EQ(r.out, "") << run;
     EXPECT_EQ(r.err, e.err) << run;
-    EXPECT_TRUE(e2e::SameLines(cluster_.DeviceInfo("nodeA"), e.device_info))
-        << run;
+    EXPECT_EQ(cluster_.DeviceInfo("nodeA"), e.device_info) << run;
     EXPECT_EQ(e2e::ListDir(cluster_.Cspecials("nodeA")), e.cspecials) << run;
     EXPECT_EQ(e2e::ListDir(cluster_.Hostadp("nodeA")),
               (Names{"cspecials", "device_info"}))
         << run;
   }
   r = cluster_.Show();
-  ASSERT_EQ(r.status, 0) << r.err;
   for (const std::string& a : e.stamped)
     EXPECT_NE(r.out.find("adapter nodeA c" + a + ": set to c" + a + ":nodeA"),
-              std::string::npos)
-        << a << "\n"
-        << r.out;
+              r.out.npos)
+        << a;
   for (const std::string& a : e.unstamped)
-    EXPECT_NE(r.out.find("adapter nodeA c" + a + ": uninitialized"),
-              std::string::npos)
-        << a << "\n"
-        << r.out;
-
-  // Report and debug runs meet the same faults and end as well.
-  for (const Names& args : {Names{}, Names{"-d", "-i", "-r"}, Names{"-c"}}) {
-    r = cluster_.Cspec("nodeA", args);
-    EXPECT_EQ(r.status, 0) << args.size() << "\n" << r.err;
+    EXPECT_NE(r.out.find("adapter nodeA c" + a + ": uninitialized"), r.out.npos)
+        << a;
+  // A report says what it could ask, with -c every responder by its bus.
+  const std::string mismatch = e.err.substr(e.err.rfind("qv_cspec: W"));
+  r = cluster_.Cspec("nodeA", {});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, e.report);
+  EXPECT_EQ(r.err, mismatch);
+  std::string short_names = e.report;
+  for (size_t at; (at = short_names.find("_nodeB:")) != short_names.npos;)
+    short_names.erase(at, 6);
+  EXPECT_EQ(cluster_.Cspec("nodeA", {"-c"}).out, short_names);
+  // Debug says which fallback each fault took.
+  r = cluster_.Cspec("nodeA", {"-d", "-i", "-r"});
+  EXPECT_EQ(r.status, 0);
+  for (const std::string& d : e.debug) EXPECT_NE(r.err.find(d), r.err.npos) << d;
+  EXPECT_EQ(e2e::Lines(r.err, "my_IO_GetProcessorInquiry:").size(), 4u);
+  EXPECT_EQ(e2e::Lines(r.err, "IO_Inquiry failure to").size(), 2u);
+  EXPECT_EQ(e2e::Lines(r.err, "IO_GetProcessorInquiry failure to").size(), 1u);
+  EXPECT_EQ(cluster_.DeviceInfo("nodeA"), e.device_info);
+  // Without -r the responders of a bus whose initiator failed go.
+  r = cluster_.Cspec("nodeA", {"-i"});
+  std::string removed;
+  Names left = e.cspecials;
+  for (const std::string& n : e.unasked) {
+    removed += "qv_cspec: Warning: Removing device " + Fill("$", "") + n + "\n";
+    left.erase(std::find(left.begin(), left.end(), n));
   }
-  EXPECT_TRUE(e2e::SameLines(cluster_.DeviceInfo("nodeA"), e.device_info));
+  Names lines = e2e::Lines(r.err), want = e2e::Lines(mismatch + removed);
+  std::sort(lines.begin(), lines.end());
+  std::sort(want.begin(), want.end());
+  EXPECT_EQ(lines, want);
+  EXPECT_EQ(e2e::ListDir(cluster_.Cspecials("nodeA")), left);
+}
+
+// Tries of the probe per SCSI bus, counted from the -d lines: ENXIO ends a
+// SCSI bus, or at target 0 the controller; ENODEV goes on.
+TEST_F(RobustFaultsTest, OpenFailuresShortenTheSearch) {
+  e2e::RunResult r = cluster_.Create(
+      "bus b00\n  adapter nodeA 0 0 0 7\n  disk 1 SEAGATE S 1 serial=1\n"
+      "bus b01\n  adapter nodeA 0 0 1 7\n  disk 5 SEAGATE S 1 open=ENXIO\n"
+      "bus b02\n  adapter nodeA 0 0 2 7\n"
+      "bus b10\n  adapter nodeA 0 1 0 7\n  disk 0 SEAGATE S 1\n"
+      "bus b11\n  adapter nodeA 0 1 1 7\n  disk 2 SEAGATE S 1\n"
+      "bus b13\n  adapter nodeA 0 1 3 7\n  disk 0 SEAGATE S 1\n"
+      "bus b20\n  adapter nodeA 0 2 0 7\n  disk 0 SEAGATE S 1 open=ENXIO\n"
+      "bus b21\n  adapter nodeA 0 2 1 7\n  disk 0 SEAGATE S 1\n"
+      "bus b30\n  adapter nodeA 0 3 0 7\n"
+      "  disk 0 SEAGATE S 1 open=EIO\n  adapter nodeB 0 0 0 1 open=EBUSY\n"
+      "  disk 2 SEAGATE S 1 open=EIO\n  disk 3 SEAGATE S 1 serial=three\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  r = cluster_.Cspec("nodeA", {"-d", "-r"});
+  EXPECT_EQ(r.status, 0);
+  const struct {
+    const char* adapter;
+    size_t tries;
+  } counts[] = {
+      {"0", 2},   // T = 1
+      {"1", 6},   // ENXIO at target 5: on to SCSI bus 2
+      {"2", 8},   // its own port at 7 is the first to open
+      {"3", 1},   // absent
+      {"10", 1},  // a disk at 0
+      {"11", 3},  // one at 2
+      {"12", 1},  // absent at target 0: SCSI bus 3 is never tried
+      {"13", 0},  //
+      {"20", 1},  // ENXIO at target 0 ends the controller
+      {"21", 0},  //
+      {"30", 4},  // EIO, EBUSY and EIO before target 3 opens
+      {"31", 1},  //
+      {"100", 1}, //
+      {"770", 1}, //
+  };
+  for (const auto& c : counts)
+    EXPECT_EQ(e2e::Lines(r.err, "mk tmp nod(c" + std::string(c.adapter) + "t")
+                  .size(),
+              c.tries)
+        << c.adapter;
+  EXPECT_EQ(e2e::Lines(r.err, "mk tmp nod(").size(), 88u);
+  EXPECT_EQ(e2e::Lines(r.err, "setup_initiator(").size(), 5u);
+  // The responder scan starts at the first target that opens.
+  for (const char* said :
+       {"Open tmp node: c1t5d0s0, Errno=6\n",
+        "Open tmp node: c1t4d0s0, Errno=19\n",
+        "Open tmp node: c30t0d0s0, Errno=5\n",
+        "Open tmp node: c30t1d0s0, Errno=16\n",
+        "Open tmp node: c30t2d0s0, Errno=5\n",
+        "Open Responder Node: c30t4d0s0, Errno=19\n"})
+    EXPECT_NE(r.err.find(said), r.err.npos) << said;
+  for (const char* t : {"t0", "t1", "t2", "t7"})
+    EXPECT_EQ(r.err.find(std::string("Responder Node: c30") + t + "d"), r.err.npos);
+  EXPECT_EQ(e2e::ListDir(cluster_.Cspecials("nodeA")), Names{});
+  EXPECT_EQ(cluster_.DeviceInfo("nodeA"),
+            InfoLine("0", 1, "SEAGATE", "S", "1", "1") +
+                InfoLine("10", 0, "SEAGATE", "S", "1", "") +
+                InfoLine("11", 2, "SEAGATE", "S", "1", "") +
+                InfoLine("30", 3, "SEAGATE", "S", "1", "three"));
 }
 
 }  // namespace
