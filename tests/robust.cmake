@@ -59,7 +59,4 @@ if(TARGET qv_cspec AND TARGET simcluster)
   robust_add_cspec_test(robust_concurrency_test
     SOURCES robust_concurrency_test.cc
     DEPENDS qv_cspec simcluster)
-  robust_add_cspec_test(robust_hostile_test
-    SOURCES robust_hostile_test.cc
-    DEPENDS qv_cspec simcluster)
 endif()

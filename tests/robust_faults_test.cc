@@ -4,9 +4,16 @@
 // must end with status 0 whatever fails, list in device_info exactly the
 // disks that could be read, make exactly the nodes whose setup succeeded,
 // report what it could ask and say with -d which fallback it took.  Then
-// how open failures cut the probe's search short.
+// how open failures cut the probe's search short, and hostile files: a
+// fabric that turns bad under a running cluster, a far machine whose node
+// name is no file name, a machine root that root may not trust.  Run under
+// the sanitizer preset, nothing may be read or written past a buffer.
 
 #include <gtest/gtest.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <string>
@@ -305,6 +312,129 @@ TEST_F(RobustFaultsTest, OpenFailuresShortenTheSearch) {
                 InfoLine("10", 0, "SEAGATE", "S", "1", "") +
                 InfoLine("11", 2, "SEAGATE", "S", "1", "") +
                 InfoLine("30", 3, "SEAGATE", "S", "1", "three"));
+}
+
+// One shared bus: nodeA at 7, nodeB (stamped) at 6, disks at 3 and 5.
+constexpr char kHostileFabric[] =
+    "bus shared\n"
+    "  adapter nodeA 0 0 0 7 stamp=c0:nodeA\n"
+    "  adapter nodeB 0 0 0 6 stamp=\"c0:@\"\n"
+    "  disk 3 SEAGATE ST1 0001 serial=three\n"
+    "  disk 5 SEAGATE ST1 0001 serial=five\n";
+
+// A fabric gone bad under a running cluster: the machine says so once and
+// finds no hardware; the run still ends well.  (The parser's own cases
+// are rows of its unit table.)
+TEST_F(RobustFaultsTest, FabricGoneBadLeavesTheMachineWithoutHardware) {
+  ASSERT_EQ(cluster_.Create(Fill(kHostileFabric, "nodeB")).status, 0);
+  e2e::WriteFile(cluster_.dir() + "/fabric",
+                 std::string("bus b\n  adapter nodeA 0 0 0 7\0\n", 31));
+  e2e::RunResult r = cluster_.Cspec("nodeA", {"-i", "-r"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, cluster_.Root("nodeA") + "/../fabric:2: NUL byte in line\n");
+  EXPECT_EQ(cluster_.DeviceInfo("nodeA"), "");
+  EXPECT_EQ(e2e::ListDir(cluster_.Cspecials("nodeA")), Names{});
+}
+
+// A far machine whose node name is no file name: shown escaped, not used.
+TEST_F(RobustFaultsTest, FarNodeNameThatIsNoFileNameIsNotUsed) {
+  ASSERT_EQ(cluster_.Create(Fill(kHostileFabric, "nodeB")).status, 0);
+  const struct {
+    std::string name;  // nodeB's node name as its area holds it
+    const char* shown;
+  } cases[] = {
+      {"ev/il", "ev/il"},
+      {"..", ".."},
+      {".hidden", ".hidden"},
+      {"esc\033[2J", "esc\\033[2J"},
+      {"back\\slash", "back\\\\slash"},
+      {"high\xff", "high\\377"},
+      // The fabric cannot write these: the state file can.
+      {"new\nline", "new\\012line"},
+      {"quo\"te", "quo\\\"te"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.shown);
+    const bool in_state = c.name.find_first_of("\n\"") != std::string::npos;
+    e2e::WriteFile(cluster_.dir() + "/fabric",
+                   Fill(kHostileFabric, in_state ? "nodeB" : c.name));
+    std::string hex = "fe0000";  // magic, owner c0, byte 38
+    for (size_t i = 0; i < 17; ++i) {
+      char byte[3];
+      snprintf(byte, sizeof byte, "%02x",
+               i < c.name.size() ? static_cast<unsigned char>(c.name[i]) : 0);
+      hex += byte;
+    }
+    e2e::WriteFile(cluster_.dir() + "/fabric.state",
+                   in_state ? "nodeB 0.0.0 " + hex + "\n" : "");
+    const std::string warning = std::string("qv_cspec: Warning: Ignoring ") +
+                                "node name \"" + c.shown +
+                                "\" of responder c0t6: not a plain file name\n";
+    e2e::RunResult r = cluster_.Cspec("nodeA", {});
+    EXPECT_EQ(r.err, warning);
+    EXPECT_EQ(r.out, Fill("Initiator $c0: set to c0:nodeA\n"
+                          "Responder $r0: set to c0:@\n",
+                          c.shown));
+    r = cluster_.Cspec("nodeA", {"-r"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, warning);
+    EXPECT_EQ(e2e::ListDir(cluster_.Cspecials("nodeA")), Names{"r0"});
+    EXPECT_EQ(e2e::ListDir(cluster_.Hostadp("nodeA")),
+              (Names{"cspecials", "device_info"}));
+    unlink((cluster_.Cspecials("nodeA") + "/r0").c_str());
+  }
+}
+
+// Run by root (or under fakeroot, which fakes the owners too), a machine
+// root that another user owns or may write, or that sits in a directory
+// others may write, is refused before anything is touched; a device_info
+// planted as a symbolic link is not followed.
+TEST_F(RobustFaultsTest, MachineRootRootMayNotTrustIsRefused) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root or fakeroot to own files";
+  ASSERT_EQ(cluster_.Create(Fill(kHostileFabric, "nodeB")).status, 0);
+  const std::string root = cluster_.Root("nodeA");
+  const std::string info = root + e2e::kDeviceInfo;
+  const std::string victim = tmp_.path() + "/victim";
+  e2e::WriteFile(victim, "victim\n");
+  ASSERT_EQ(symlink(victim.c_str(), info.c_str()), 0);
+  char resolved[PATH_MAX];
+  ASSERT_NE(realpath(root.c_str(), resolved), nullptr);
+  const std::string dir = resolved;
+  const std::string parent = dir.substr(0, dir.rfind('/'));
+  const struct {
+    std::string path;
+    uid_t owner;
+    mode_t mode;
+    std::string why;  // "" when the root is used
+  } cases[] = {
+      {dir, 4321, 0755, dir + " is not owned by root"},
+      {dir, 0, 0775, dir + " is writable by group or others"},
+      {parent, 0, 0777, parent + " is writable by group or others"},
+      {dir, 0, 0755, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    ASSERT_EQ(chown(c.path.c_str(), c.owner, c.owner), 0);
+    ASSERT_EQ(chmod(c.path.c_str(), c.mode), 0);
+    e2e::RunResult r = cluster_.Cspec("nodeA", {"-i", "-r"});
+    ASSERT_EQ(chown(c.path.c_str(), 0, 0), 0);
+    ASSERT_EQ(chmod(c.path.c_str(), 0755), 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.status, c.why.empty() ? 0 : 1);
+    EXPECT_EQ(r.err, c.why.empty() ? "qv_cspec: Unable to open SCSI device "
+                                     "info file for writing: 40\n"
+                                   : "qv_cspec: Error: Unsafe machine root " +
+                                         root + ": " + c.why + "\n");
+    EXPECT_EQ(e2e::ListDir(cluster_.Cspecials("nodeA")),
+              (c.why.empty() ? Names{"c0", "r0_nodeB"} : Names{}));
+    EXPECT_EQ(e2e::ListDir(cluster_.Hostadp("nodeA")),
+              (c.why.empty() ? Names{"cspecials", "device_info"}
+                             : Names{"device_info"}));
+    EXPECT_EQ(e2e::ReadFile(victim), "victim\n");
+    struct stat st;
+    EXPECT_TRUE(lstat(info.c_str(), &st) == 0 && S_ISLNK(st.st_mode));
+  }
 }
 
 }  // namespace
