@@ -154,6 +154,13 @@ std::vector<std::string> Lines(const std::string& text,
   return lines;
 }
 
+std::string Shown(const std::string& text) {
+  std::string shown;
+  for (char c : text)
+    shown += c == '$' ? kCspecials + std::string("/") : std::string(1, c);
+  return shown;
+}
+
 uint32_t Dev(unsigned major, unsigned bus, unsigned cntl, unsigned scsi_bus,
              unsigned target) {
   return major << 22 | bus << 19 | cntl << 16 | scsi_bus << 14 | target << 4;

@@ -87,6 +87,10 @@ inline constexpr char kCspecials[] =
 inline constexpr char kDeviceInfo[] =
     "/usr/ruded/subsys/scsi/resources/hostadp/device_info";
 
+// text with each $ replaced by the cspecials directory and a slash: node
+// names as messages show them ("$c10" for the initiator node c10).
+std::string Shown(const std::string& text);
+
 // The product's device number: major, bus, controller, SCSI bus, target.
 uint32_t Dev(unsigned major, unsigned bus, unsigned cntl, unsigned scsi_bus,
              unsigned target);

@@ -33,7 +33,8 @@ using Names = std::vector<std::string>;
 const std::string kLocked =
     "qv_cspec: Unable to get exclusive lock on SCSI device info file: " +
     std::to_string(EAGAIN) + "\n";
-const std::vector<int> kDisks = {0, 1, 2, 3, 4, 5, 8, 9, 10, 11, 12, 13, 14, 15};
+const std::vector<int> kDisks = {0, 1,  2,  3,  4,  5,  8,
+                                 9, 10, 11, 12, 13, 14, 15};
 
 // Buses s0, s1, ... shared by nodeA's port i (target 7) and nodeB's port i
 // (target 6), each with disks "SEAGATE ST1 0001" at the given targets,

@@ -75,17 +75,18 @@ const AdapterCase kOwnCases[] = {
     {"", true, true, kBoth, ""},
     {"open=EIO", false, false, kNothing,
      "setup_initiator(c@t7d0s0)\nOpen Initiator Node: $c@, Errno=5\n"},
-    {"open=ENODEV", false, false, kNothing, "Open Initiator Node: $c@, Errno=19"},
-    {"open=ENXIO", false, false, kNothing, "Open Initiator Node: $c@, Errno=6\n"},
+    {"open=ENODEV", false, false, kNothing,
+     "Open Initiator Node: $c@, Errno=19"},
+    {"open=ENXIO", false, false, kNothing,
+     "Open Initiator Node: $c@, Errno=6\n"},
     {"inquiry=fail", true, true, kBoth, ""},
     {"passthru=fail", true, true, kBoth, ""},
     {"inquiry=fail passthru=fail", false, false, kNothing,
      "setup_initiator,IO_Inquiry($c@)"},
-    {"procinquiry=fail", true, true, kBoth,
-     std::string(kTries) + "0, errno="},
+    {"procinquiry=fail", true, true, kBoth, std::string(kTries) + "0, errno="},
     {"procinquiry=fail passthru=fail", false, false, kNothing,
      std::string(kTries) + "-1, errno=5\n"
-                            "setup_initiator, IO_GetProcessorInquiry($c@): 5\n"},
+                           "setup_initiator, IO_GetProcessorInquiry($c@): 5\n"},
     // The node is asked for before the area is written.
     {"setinquiry=fail", true, false, kUnstamped,
      "Setting Vendor Specific Information\n"
@@ -121,9 +122,8 @@ std::string Disk(int target, const std::string& serial,
 
 // text with @ replaced by the adapter and $ by the cspecials directory.
 std::string Fill(std::string text, const std::string& a) {
-  for (size_t at; (at = text.find_first_of("@$")) != text.npos;)
-    text.replace(at, 1, text[at] == '@' ? a : e2e::kCspecials + std::string("/"));
-  return text;
+  for (size_t at; (at = text.find('@')) != text.npos;) text.replace(at, 1, a);
+  return e2e::Shown(text);
 }
 
 Expected Matrix() {
@@ -231,7 +231,8 @@ TEST_F(RobustFaultsTest, EveryFaultLeavesExactlyWhatCouldBeRead) {
   // Debug says which fallback each fault took.
   r = cluster_.Cspec("nodeA", {"-d", "-i", "-r"});
   EXPECT_EQ(r.status, 0);
-  for (const std::string& d : e.debug) EXPECT_NE(r.err.find(d), r.err.npos) << d;
+  for (const std::string& d : e.debug)
+    EXPECT_NE(r.err.find(d), r.err.npos) << d;
   EXPECT_EQ(e2e::Lines(r.err, "my_IO_GetProcessorInquiry:").size(), 4u);
   EXPECT_EQ(e2e::Lines(r.err, "IO_Inquiry failure to").size(), 2u);
   EXPECT_EQ(e2e::Lines(r.err, "IO_GetProcessorInquiry failure to").size(), 1u);
@@ -273,39 +274,39 @@ TEST_F(RobustFaultsTest, OpenFailuresShortenTheSearch) {
     const char* adapter;
     size_t tries;
   } counts[] = {
-      {"0", 2},   // T = 1
-      {"1", 6},   // ENXIO at target 5: on to SCSI bus 2
-      {"2", 8},   // its own port at 7 is the first to open
-      {"3", 1},   // absent
-      {"10", 1},  // a disk at 0
-      {"11", 3},  // one at 2
-      {"12", 1},  // absent at target 0: SCSI bus 3 is never tried
-      {"13", 0},  //
-      {"20", 1},  // ENXIO at target 0 ends the controller
-      {"21", 0},  //
-      {"30", 4},  // EIO, EBUSY and EIO before target 3 opens
-      {"31", 1},  //
-      {"100", 1}, //
-      {"770", 1}, //
+      {"0", 2},    // T = 1
+      {"1", 6},    // ENXIO at target 5: on to SCSI bus 2
+      {"2", 8},    // its own port at 7 is the first to open
+      {"3", 1},    // absent
+      {"10", 1},   // a disk at 0
+      {"11", 3},   // one at 2
+      {"12", 1},   // absent at target 0: SCSI bus 3 is never tried
+      {"13", 0},   //
+      {"20", 1},   // ENXIO at target 0 ends the controller
+      {"21", 0},   //
+      {"30", 4},   // EIO, EBUSY and EIO before target 3 opens
+      {"31", 1},   //
+      {"100", 1},  //
+      {"770", 1},  //
   };
   for (const auto& c : counts)
-    EXPECT_EQ(e2e::Lines(r.err, "mk tmp nod(c" + std::string(c.adapter) + "t")
-                  .size(),
-              c.tries)
+    EXPECT_EQ(
+        e2e::Lines(r.err, "mk tmp nod(c" + std::string(c.adapter) + "t").size(),
+        c.tries)
         << c.adapter;
   EXPECT_EQ(e2e::Lines(r.err, "mk tmp nod(").size(), 88u);
   EXPECT_EQ(e2e::Lines(r.err, "setup_initiator(").size(), 5u);
   // The responder scan starts at the first target that opens.
-  for (const char* said :
-       {"Open tmp node: c1t5d0s0, Errno=6\n",
-        "Open tmp node: c1t4d0s0, Errno=19\n",
-        "Open tmp node: c30t0d0s0, Errno=5\n",
-        "Open tmp node: c30t1d0s0, Errno=16\n",
-        "Open tmp node: c30t2d0s0, Errno=5\n",
-        "Open Responder Node: c30t4d0s0, Errno=19\n"})
+  for (const char* said : {"Open tmp node: c1t5d0s0, Errno=6\n",
+                           "Open tmp node: c1t4d0s0, Errno=19\n",
+                           "Open tmp node: c30t0d0s0, Errno=5\n",
+                           "Open tmp node: c30t1d0s0, Errno=16\n",
+                           "Open tmp node: c30t2d0s0, Errno=5\n",
+                           "Open Responder Node: c30t4d0s0, Errno=19\n"})
     EXPECT_NE(r.err.find(said), r.err.npos) << said;
   for (const char* t : {"t0", "t1", "t2", "t7"})
-    EXPECT_EQ(r.err.find(std::string("Responder Node: c30") + t + "d"), r.err.npos);
+    EXPECT_EQ(r.err.find(std::string("Responder Node: c30") + t + "d"),
+              r.err.npos);
   EXPECT_EQ(e2e::ListDir(cluster_.Cspecials("nodeA")), Names{});
   EXPECT_EQ(cluster_.DeviceInfo("nodeA"),
             InfoLine("0", 1, "SEAGATE", "S", "1", "1") +

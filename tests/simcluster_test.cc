@@ -48,9 +48,9 @@ TEST_F(SimclusterTest, CreateLaysOutARootForEveryMachine) {
   e2e::RunResult r = cluster_.Create(kFabric);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out + r.err, "");
-  EXPECT_EQ(ListDir(cluster_.dir()), (Names{"fabric", "fabric.state",
-                                            "fabric.state.lock", "nodeA",
-                                            "nodeB"}));
+  EXPECT_EQ(
+      ListDir(cluster_.dir()),
+      (Names{"fabric", "fabric.state", "fabric.state.lock", "nodeA", "nodeB"}));
   EXPECT_EQ(ReadFile(cluster_.dir() + "/fabric"), kFabric);
   const std::string state = ReadFile(cluster_.dir() + "/fabric.state");
   EXPECT_NE(state, "");
@@ -82,13 +82,16 @@ TEST_F(SimclusterTest, RefusesBadInputAndTouchesNothing) {
   } cases[] = {
       {{}, 2, "simcluster: no command given\nusage: simcluster create"},
       {{"create", fabric_}, 2, "simcluster: create takes a fabric file"},
-      {{"create", t + "/bad.txt", cluster_.dir()}, 1,
+      {{"create", t + "/bad.txt", cluster_.dir()},
+       1,
        "simcluster: " + t +
            "/bad.txt:2: adapter: controller \"9\" is not a number from 0 to "
            "7\n"},
-      {{"create", t + "/none.txt", cluster_.dir()}, 1,
+      {{"create", t + "/none.txt", cluster_.dir()},
+       1,
        "simcluster: " + t + "/none.txt: No such file or directory\n"},
-      {{"create", fabric_, t + "/full"}, 1,
+      {{"create", fabric_, t + "/full"},
+       1,
        "simcluster: " + t + "/full: exists and is not empty\n"},
       {{"show", t}, 1, "simcluster: " + t + "/fabric: "},
   };
