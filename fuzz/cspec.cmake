@@ -1,6 +1,5 @@
-# qv_cspec's two readers of outside files: the exclusion list and the
-# kernel's mdevice table.
-qv_add_fuzzer(xlist SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/xlist_fuzz.cc
-              LIBS cspec_core)
-qv_add_fuzzer(mdevice SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/mdevice_fuzz.cc
-              LIBS cspec_core)
+# The readers of outside files, in one target that the first byte steers:
+# qv_cspec's exclusion list and mdevice table, and a cluster's fabric file
+# and fabric.state.
+qv_add_fuzzer(parsers SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/parsers_fuzz.cc
+              LIBS cspec_core scsi_io)

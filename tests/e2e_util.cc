@@ -3,8 +3,6 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
-#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -20,34 +18,39 @@
 #include <stdexcept>
 #include <thread>
 
-extern char** environ;
-
 namespace e2e {
 namespace {
 
-std::vector<std::string> MakeEnv(const RunOptions& options) {
-  std::map<std::string, std::string> env;
-  for (char** e = environ; *e != nullptr; ++e) {
-    std::string entry = *e;
-    size_t eq = entry.find('=');
-    if (eq != std::string::npos) env[entry.substr(0, eq)] = entry.substr(eq + 1);
-  }
-  for (const auto& [k, v] : options.env) {
-    if (v.empty())
-      env.erase(k);
+// Starts argv with standard input, output and error on fds, in the
+// environment and directory options give and the signals in ignored ignored;
+// whatever the test's own caller ignores, the rest start at their defaults.
+pid_t Start(std::vector<std::string> argv, const RunOptions& options,
+            const int (&fds)[3], const std::vector<int>& ignored) {
+  std::vector<char*> v;
+  for (std::string& a : argv) v.push_back(a.data());
+  v.push_back(nullptr);
+  pid_t pid = fork();
+  if (pid != 0) return pid;
+  if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(127);
+  for (const auto& [k, value] : options.env) {
+    if (value.empty())
+      unsetenv(k.c_str());
     else
-      env[k] = v;
+      setenv(k.c_str(), value.c_str(), 1);
   }
-  std::vector<std::string> out;
-  for (const auto& [k, v] : env) out.push_back(k + "=" + v);
-  return out;
+  for (int i = 0; i < 3; ++i) dup2(fds[i], i);
+  for (int sig : {SIGHUP, SIGINT, SIGQUIT, SIGPIPE, SIGTERM})
+    signal(sig, SIG_DFL);
+  for (int sig : ignored) signal(sig, SIG_IGN);
+  execv(v[0], v.data());
+  _exit(127);
 }
 
-std::vector<char*> Pointers(std::vector<std::string>& words) {
-  std::vector<char*> p;
-  for (auto& w : words) p.push_back(w.data());
-  p.push_back(nullptr);
-  return p;
+// Waits for pid: its exit status, or 128 + the signal that killed it.
+int Reap(pid_t pid) {
+  int status = 0;
+  if (pid <= 0 || waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 std::string Rest(FILE* f) {
@@ -55,6 +58,11 @@ std::string Rest(FILE* f) {
   rewind(f);
   char buf[4096];
   for (size_t n; (n = fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
+  return text;
+}
+
+std::string Padded(std::string text, size_t width) {
+  text.resize(std::max(width, text.size()), ' ');
   return text;
 }
 
@@ -96,39 +104,17 @@ std::string Staged(const std::string& relative) {
 }
 
 RunResult Run(const std::vector<std::string>& argv, const RunOptions& options) {
-  // The streams are unlinked temporary files, so no pipe can fill up while
-  // the program runs.
   FILE* files[3] = {tmpfile(), tmpfile(), tmpfile()};
   if (!files[0] || !files[1] || !files[2]) throw std::runtime_error("tmpfile");
   fwrite(options.input.data(), 1, options.input.size(), files[0]);
   fflush(files[0]);
   rewind(files[0]);
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  for (int i = 0; i < 3; ++i) {
-    posix_spawn_file_actions_adddup2(&fa, fileno(files[i]), i);
-    posix_spawn_file_actions_addclose(&fa, fileno(files[i]));
-  }
-  if (!options.cwd.empty())
-    posix_spawn_file_actions_addchdir_np(&fa, options.cwd.c_str());
-  std::vector<std::string> args = argv, env = MakeEnv(options);
-  auto argp = Pointers(args), envp = Pointers(env);
-  pid_t pid;
-  int rc = posix_spawn(&pid, args[0].c_str(), &fa, nullptr, argp.data(),
-                       envp.data());
-  posix_spawn_file_actions_destroy(&fa);
+  const int fds[3] = {fileno(files[0]), fileno(files[1]), fileno(files[2])};
   RunResult result;
-  if (rc == 0) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status)
-                                      : 128 + WTERMSIG(status);
-    result.out = Rest(files[1]);
-    result.err = Rest(files[2]);
-  }
+  result.status = Reap(Start(argv, options, fds, {}));
+  result.out = Rest(files[1]);
+  result.err = Rest(files[2]);
   for (FILE* f : files) fclose(f);
-  if (rc != 0)
-    throw std::runtime_error("posix_spawn " + args[0] + ": " + strerror(rc));
   return result;
 }
 
@@ -168,6 +154,13 @@ std::vector<std::string> Lines(const std::string& text,
   return lines;
 }
 
+std::string Shown(const std::string& text) {
+  std::string shown;
+  for (char c : text)
+    shown += c == '$' ? kCspecials + std::string("/") : std::string(1, c);
+  return shown;
+}
+
 uint32_t Dev(unsigned major, unsigned bus, unsigned cntl, unsigned scsi_bus,
              unsigned target) {
   return major << 22 | bus << 19 | cntl << 16 | scsi_bus << 14 | target << 4;
@@ -187,19 +180,6 @@ uint32_t NodeDev(const std::string& path) {
          (static_cast<uint32_t>(minor(st.st_rdev)) & 0xFFFFF);
 }
 
-RunResult RunCspec(const std::string& root,
-                   const std::vector<std::string>& args) {
-  std::vector<std::string> argv = {Staged("sbin/qv_cspec")};
-  argv.insert(argv.end(), args.begin(), args.end());
-  RunOptions options;
-  options.env["RUDED_ROOT"] = root;
-  return Run(argv, options);
-}
-
-int CountPrefix(const std::string& text, const std::string& prefix) {
-  return static_cast<int>(Lines(text, prefix).size());
-}
-
 std::vector<std::string> TmpNodes(const std::string& dir) {
   std::vector<std::string> found;
   for (const std::string& name : ListDir(dir)) {
@@ -207,22 +187,6 @@ std::vector<std::string> TmpNodes(const std::string& dir) {
   }
   return found;
 }
-
-void MakeBareMachine(const std::string& root, const std::string& node,
-                     const std::string& mdevice) {
-  WriteFile(root + "/etc/nodename", node + "\n");
-  WriteFile(root + "/etc/conf/cf.d/mdevice", mdevice);
-  std::filesystem::create_directories(root + kCspecials);
-}
-
-namespace {
-
-std::string Padded(std::string text, size_t width) {
-  text.resize(width < text.size() ? text.size() : width, ' ');
-  return text;
-}
-
-}  // namespace
 
 RunResult Cluster::Create(const std::string& fabric) {
   const std::string file = dir_ + ".fabric";
@@ -252,46 +216,28 @@ std::string Cluster::DeviceInfo(const std::string& machine) const {
 
 RunResult Cluster::Cspec(const std::string& machine,
                          const std::vector<std::string>& args) const {
-  return RunCspec(Root(machine), args);
+  std::vector<std::string> argv = {Staged("sbin/qv_cspec")};
+  argv.insert(argv.end(), args.begin(), args.end());
+  RunOptions options;
+  options.env["RUDED_ROOT"] = Root(machine);
+  return Run(argv, options);
 }
 
 Running::Running(const Cluster& cluster, const std::string& machine,
-                 const std::vector<std::string>& args, Err err,
+                 const std::vector<std::string>& args,
                  const std::vector<int>& ignored) {
-  static int serial = 0;
-  const std::string base = cluster.dir() + ".run" + std::to_string(++serial);
-  out_file_ = base + ".out";
-  err_file_ = err == Err::kFile ? base + ".err" : "";
-  int pipe_fds[2] = {-1, -1};
-  if (err == Err::kPipe && pipe(pipe_fds) != 0) return;
+  int pipe_fds[2];
+  out_ = tmpfile();
+  if (out_ == nullptr || pipe2(pipe_fds, O_CLOEXEC) != 0)
+    throw std::runtime_error("tmpfile or pipe");
   std::vector<std::string> argv = {Staged("sbin/qv_cspec")};
   argv.insert(argv.end(), args.begin(), args.end());
-  const std::string root = cluster.Root(machine);
-  pid_ = fork();
-  if (pid_ == 0) {
-    setenv("RUDED_ROOT", root.c_str(), 1);
-    int out = open(out_file_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int errfd = err == Err::kPipe ? pipe_fds[1]
-                                  : open(err_file_.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (out < 0 || errfd < 0) _exit(127);
-    dup2(out, 1);
-    dup2(errfd, 2);
-    // Whatever the test's own caller ignores, the run starts with the
-    // default actions but for those asked for.
-    for (int sig : {SIGHUP, SIGINT, SIGQUIT, SIGPIPE, SIGTERM})
-      signal(sig, SIG_DFL);
-    for (int sig : ignored) signal(sig, SIG_IGN);
-    std::vector<char*> v;
-    for (std::string& a : argv) v.push_back(a.data());
-    v.push_back(nullptr);
-    execv(v[0], v.data());
-    _exit(127);
-  }
-  if (err == Err::kPipe) {
-    close(pipe_fds[1]);
-    err_pipe_ = pipe_fds[0];
-  }
+  const int fds[3] = {0, fileno(out_), pipe_fds[1]};
+  RunOptions options;
+  options.env["RUDED_ROOT"] = cluster.Root(machine);
+  pid_ = Start(argv, options, fds, ignored);
+  close(pipe_fds[1]);
+  err_pipe_ = pipe_fds[0];
 }
 
 Running::~Running() {
@@ -300,83 +246,37 @@ Running::~Running() {
     waitpid(pid_, nullptr, 0);
   }
   if (err_pipe_ >= 0) close(err_pipe_);
+  fclose(out_);
 }
 
 RunResult Running::Wait() {
   RunResult r;
-  if (err_pipe_ >= 0) {
-    char buffer[4096];
-    for (ssize_t n; (n = read(err_pipe_, buffer, sizeof buffer)) != 0;) {
-      if (n > 0) r.err.append(buffer, static_cast<size_t>(n));
-      if (n < 0 && errno != EINTR) break;
-    }
-    close(err_pipe_);
-    err_pipe_ = -1;
+  char buffer[4096];
+  for (ssize_t n; (n = read(err_pipe_, buffer, sizeof buffer)) != 0;) {
+    if (n > 0) r.err.append(buffer, static_cast<size_t>(n));
+    if (n < 0 && errno != EINTR) break;
   }
-  int status = 0;
-  if (pid_ > 0 && waitpid(pid_, &status, 0) == pid_) {
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  }
+  r.status = Reap(pid_);
   pid_ = -1;
-  r.out = ReadFile(out_file_);
-  if (!err_file_.empty()) r.err = ReadFile(err_file_);
+  r.out = Rest(out_);
   return r;
-}
-
-std::string AdapterText(int bus, int controller, int scsi_bus) {
-  static const char* const kFirst[] = {"", "1", "2", "3", "4", "5", "6", "7"};
-  static const char* const kSecond[] = {"0", "1", "2", "3", "4", "5", "6", "7"};
-  return std::string(kFirst[bus]) +
-         (bus != 0 ? kSecond[controller] : kFirst[controller]) +
-         std::to_string(scsi_bus);
 }
 
 std::string Port(int i) {
   return "0 " + std::to_string(i / 4) + " " + std::to_string(i % 4);
 }
 
-std::string Adapter(int i) { return AdapterText(0, i / 4, i % 4); }
-
-std::string SharedBuses(int count, const std::vector<int>& disks,
-                        bool stamped) {
-  std::string fabric;
-  for (int i = 0; i < count; ++i) {
-    fabric += "bus s" + std::to_string(i) + "\n  adapter nodeA " + Port(i) +
-              " 7\n  adapter nodeB " + Port(i) + " 6" +
-              (stamped ? " stamp=c0:nodeB" : "") + "\n";
-    for (int t : disks)
-      fabric += "  disk " + std::to_string(t) + " SEAGATE ST1 0001 serial=S" +
-                std::to_string(i) + "T" + std::to_string(t) + "\n";
-  }
-  return fabric;
+std::string Adapter(int i) {
+  return (i < 4 ? "" : std::to_string(i / 4)) + std::to_string(i % 4);
 }
 
-namespace {
-
-const std::vector<int> kLongProbeDisks = {0, 1,  2,  3,  4,  5,  8,
-                                          9, 10, 11, 12, 13, 14, 15};
-constexpr int kLongProbeBuses = 8;
-
-}  // namespace
-
-std::string LongProbeFabric() {
-  std::string fabric = SharedBuses(kLongProbeBuses, kLongProbeDisks, true);
-  for (int bus = 1; bus <= 4; ++bus)
-    for (int c = 0; c < 8; ++c)
-      for (int s = 0; s < 4; ++s)
-        fabric += "bus l" + AdapterText(bus, c, s) + "\n  adapter nodeA " +
-                  std::to_string(bus) + " " + std::to_string(c) + " " +
-                  std::to_string(s) + " 15\n";
-  return fabric;
-}
-
-std::string LongProbeInfo() {
-  std::string info;
-  for (int i = 0; i < kLongProbeBuses; ++i)
-    for (int t : kLongProbeDisks)
-      info += InfoLine(Adapter(i), t, "SEAGATE", "ST1", "0001",
-                       "S" + std::to_string(i) + "T" + std::to_string(t));
-  return info;
+std::string InfoLine(const std::string& adapter, int target,
+                     const std::string& vendor, const std::string& product,
+                     const std::string& revision, const std::string& serial) {
+  const char kSep = '\001';
+  return "c" + adapter + kSep + "c" + adapter + "t" + std::to_string(target) +
+         "d0s0" + kSep + Padded(vendor, 8) + kSep + Padded(product, 16) + kSep +
+         Padded(revision, 4) + kSep + serial + "\n";
 }
 
 bool LockedByOther(const std::string& path) {
@@ -396,31 +296,6 @@ bool WaitFor(const std::function<bool()>& cond) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   return cond();
-}
-
-testing::AssertionResult SameLines(const std::string& actual,
-                                   const std::string& expected) {
-  if (actual == expected) return testing::AssertionSuccess();
-  const std::vector<std::string> a = Lines(actual);
-  const std::vector<std::string> e = Lines(expected);
-  size_t i = 0;
-  while (i < a.size() && i < e.size() && a[i] == e[i]) ++i;
-  auto shown = [](const std::vector<std::string>& lines, size_t at) {
-    return at < lines.size() ? testing::PrintToString(lines[at])
-                             : std::string("(none)");
-  };
-  return testing::AssertionFailure()
-         << a.size() << " lines, expected " << e.size() << "; line " << i + 1
-         << " is " << shown(a, i) << ", expected " << shown(e, i);
-}
-
-std::string InfoLine(const std::string& adapter, int target,
-                     const std::string& vendor, const std::string& product,
-                     const std::string& revision, const std::string& serial) {
-  const char kSep = '\001';
-  return "c" + adapter + kSep + "c" + adapter + "t" + std::to_string(target) +
-         "d0s0" + kSep + Padded(vendor, 8) + kSep + Padded(product, 16) + kSep +
-         Padded(revision, 4) + kSep + serial + "\n";
 }
 
 }  // namespace e2e

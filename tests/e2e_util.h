@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 #include <stdint.h>
+#include <stdio.h>
 #include <sys/types.h>
 
 #include <functional>
@@ -61,7 +62,8 @@ struct RunOptions {
 // Path of a program staged in the build tree, e.g. Staged("sbin/qv_cspec").
 std::string Staged(const std::string& relative);
 
-// Runs argv[0] (a path) with the arguments, waits and captures both streams.
+// Runs argv[0] (a path) with the arguments, waits and captures both streams
+// (in files, so that no pipe fills up while it runs).
 RunResult Run(const std::vector<std::string>& argv,
               const RunOptions& options = {});
 
@@ -85,6 +87,10 @@ inline constexpr char kCspecials[] =
 inline constexpr char kDeviceInfo[] =
     "/usr/ruded/subsys/scsi/resources/hostadp/device_info";
 
+// text with each $ replaced by the cspecials directory and a slash: node
+// names as messages show them ("$c10" for the initiator node c10).
+std::string Shown(const std::string& text);
+
 // The product's device number: major, bus, controller, SCSI bus, target.
 uint32_t Dev(unsigned major, unsigned bus, unsigned cntl, unsigned scsi_bus,
              unsigned target);
@@ -97,23 +103,10 @@ void MakeNode(const std::string& path, uint32_t dev);
 // The product device number of the node at path; 0 when it is none.
 uint32_t NodeDev(const std::string& path);
 
-// Runs the staged qv_cspec with the given arguments on the machine root.
-RunResult RunCspec(const std::string& root,
-                   const std::vector<std::string>& args);
-
-// A machine root without SCSI hardware: etc/nodename, the given mdevice
-// table and an empty cspecials directory.
-void MakeBareMachine(const std::string& root, const std::string& node,
-                     const std::string& mdevice);
-
-// Number of lines of text that begin with prefix.
-int CountPrefix(const std::string& text, const std::string& prefix);
-
 // Names in a directory that begin with ".tmpdev".
 std::vector<std::string> TmpNodes(const std::string& dir);
 
 // A simulated cluster, made by the staged simcluster.
-
 class Cluster {
  public:
   // The cluster lives in dir, which must not exist yet.
@@ -140,15 +133,13 @@ class Cluster {
 
 // The staged qv_cspec started as a machine of a cluster and left running,
 // so that a test can run others beside it or signal it.  Its standard
-// output goes to a file; its standard error to a file, or to a pipe that
-// the test reads (or leaves unread, which stops a -d run once the pipe is
+// error goes to a pipe that Wait reads (left unread, it stops a -d run once
 // full).  A run still going when the object goes is killed.
 class Running {
  public:
-  enum class Err { kFile, kPipe };
   // ignored: signals the run starts with ignored, as under nohup.
   Running(const Cluster& cluster, const std::string& machine,
-          const std::vector<std::string>& args, Err err = Err::kFile,
+          const std::vector<std::string>& args,
           const std::vector<int>& ignored = {});
   ~Running();
   Running(const Running&) = delete;
@@ -158,55 +149,31 @@ class Running {
   // The name of its temporary probe node, in its machine's hostadp/.
   std::string TmpNode() const { return ".tmpdev" + std::to_string(pid_); }
 
-  // Reads the error pipe to its end, then waits.  status as Run
-  // gives it (128 + the signal's number when killed).
+  // Reads the error pipe to its end, then waits.
   RunResult Wait();
 
  private:
   pid_t pid_ = -1;
   int err_pipe_ = -1;
-  std::string out_file_, err_file_;
+  FILE* out_ = nullptr;
 };
-
-// An adapter as node names write it (bus 0..7, controller 0..7, SCSI bus
-// 0..3): bus 0, controller 1, SCSI bus 0 is "10"; bus 1, controller 0 "100".
-std::string AdapterText(int bus, int controller, int scsi_bus);
 
 // Port i of a machine as a fabric line writes it, and as node names
 // write it: bus 0, controller i / 4, SCSI bus i % 4 (i < 32).
 std::string Port(int i);
 std::string Adapter(int i);
 
-// Buses s0, s1, ... shared by nodeA's port i (target 7) and nodeB's port i
-// (target 6), each with disks "SEAGATE ST1 0001" at the given targets,
-// serial S<bus>T<target>; nodeB's areas preset when stamped.
-std::string SharedBuses(int count, const std::vector<int>& disks, bool stamped);
-
-// A fabric whose probe by nodeA is long: eight shared buses (nodeB
-// stamped) with fourteen disks each, then 128 ports of nodeA alone on
-// buses of their own, each costing fifteen failed tries and, with -d,
-// some 900 bytes of lines: enough to fill a pipe while device_info is
-// locked.  LongProbeInfo() is the device_info nodeA writes for it.
-std::string LongProbeFabric();
-std::string LongProbeInfo();
+// The device_info line of a disk: its bus's adapter, its target and its
+// INQUIRY fields as given (padded here), separated by Control-A.
+std::string InfoLine(const std::string& adapter, int target,
+                     const std::string& vendor, const std::string& product,
+                     const std::string& revision, const std::string& serial);
 
 // Whether a process other than this one holds a lock on the file.
 bool LockedByOther(const std::string& path);
 
 // Polls cond every 5 ms for up to 10 s; returns its last answer.
 bool WaitFor(const std::function<bool()>& cond);
-
-// Success when actual is expected; otherwise says how many lines each has
-// and shows the first line that differs (device_info runs to hundreds of
-// lines, too many to print whole).
-testing::AssertionResult SameLines(const std::string& actual,
-                                   const std::string& expected);
-
-// The device_info line of a disk: its bus's adapter, its target and its
-// INQUIRY fields as given (padded here), separated by Control-A.
-std::string InfoLine(const std::string& adapter, int target,
-                     const std::string& vendor, const std::string& product,
-                     const std::string& revision, const std::string& serial);
 
 }  // namespace e2e
 

@@ -24,12 +24,6 @@ if(TARGET qv_cspec AND TARGET simcluster)
   robust_add_cspec_test(robust_concurrency_test
     SOURCES robust_concurrency_test.cc
     DEPENDS qv_cspec simcluster)
-  robust_add_cspec_test(robust_signal_test
-    SOURCES robust_signal_test.cc
-    DEPENDS qv_cspec simcluster)
-  robust_add_cspec_test(robust_hostile_test
-    SOURCES robust_hostile_test.cc
-    DEPENDS qv_cspec simcluster)
 endif()
 
 # Exhausted storage: libls through ls_call and a whole qv_cspec run on the

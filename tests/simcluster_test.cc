@@ -1,6 +1,7 @@
-// simcluster as a user runs it: create a cluster from a fabric file, refuse
-// what it must refuse, link the object-tool commands and run OTinit, and
-// show buses, devices and vendor-specific areas.
+// simcluster's own behaviour, as a user runs it: create a cluster from a
+// fabric file, refuse what it must refuse, link the object-tool commands
+// and run OTinit, and show buses, devices and vendor-specific areas.
+// (Every other end-to-end test builds its clusters with it too.)
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -12,10 +13,10 @@
 
 namespace {
 
-using e2e::Exists;
 using e2e::ListDir;
 using e2e::ReadFile;
 using e2e::WriteFile;
+using Names = std::vector<std::string>;
 
 const char kFabric[] =
     "# nodeA and nodeB share a bus; nodeA has a private one\n"
@@ -32,169 +33,156 @@ std::string Simcluster() { return e2e::Staged(QV_BIN_SUBDIR "/simcluster"); }
 
 class SimclusterTest : public testing::Test {
  protected:
-  SimclusterTest() : fabric_(tmp_.path() + "/fabric.txt"),
-                     cluster_(tmp_.path() + "/cluster") {
-    WriteFile(fabric_, kFabric);
-  }
-  e2e::RunResult Create() {
-    return e2e::Run({Simcluster(), "create", fabric_, cluster_});
+  e2e::RunResult Sim(const Names& args) {
+    Names argv{Simcluster()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return e2e::Run(argv);
   }
 
   e2e::ScopedTempDir tmp_;
-  std::string fabric_, cluster_;
+  const std::string fabric_ = tmp_.path() + "/cluster.fabric";
+  e2e::Cluster cluster_{tmp_.path() + "/cluster"};
 };
 
 TEST_F(SimclusterTest, CreateLaysOutARootForEveryMachine) {
-  e2e::RunResult r = Create();
+  e2e::RunResult r = cluster_.Create(kFabric);
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "");
-  EXPECT_EQ(ListDir(cluster_),
-            (std::vector<std::string>{"fabric", "fabric.state",
-                                      "fabric.state.lock", "nodeA", "nodeB"}));
-  EXPECT_EQ(ReadFile(cluster_ + "/fabric"), kFabric);
-  const std::string state = ReadFile(cluster_ + "/fabric.state");
-  EXPECT_FALSE(state.empty());
-  EXPECT_EQ(e2e::Lines(state, "#"), e2e::Lines(state)) << "no area is set yet";
+  EXPECT_EQ(r.out + r.err, "");
+  EXPECT_EQ(
+      ListDir(cluster_.dir()),
+      (Names{"fabric", "fabric.state", "fabric.state.lock", "nodeA", "nodeB"}));
+  EXPECT_EQ(ReadFile(cluster_.dir() + "/fabric"), kFabric);
+  const std::string state = ReadFile(cluster_.dir() + "/fabric.state");
+  EXPECT_NE(state, "");
+  EXPECT_EQ(e2e::Lines(state, "#"), e2e::Lines(state)) << "no area set yet";
+  // Node names, mdevice and the product's directories show in every other
+  // end-to-end test; tmp/ is for everyone, and qv_cspec makes cspecials.
   for (std::string m : {"nodeA", "nodeB"}) {
-    std::string root = cluster_ + "/" + m;
-    EXPECT_EQ(ReadFile(root + "/etc/nodename"), m + "\n");
-    std::string mdevice = ReadFile(root + "/etc/conf/cf.d/mdevice");
-    EXPECT_NE(mdevice.find("\nSCSI\tIocrwi\tiHcr\tscsi\t0\t35\t"),
-              std::string::npos)
-        << mdevice;
-    for (const char* dir : {"var/adm", "usr/ruded/config",
-                            "usr/ruded/subsys/scsi/resources/hostadp",
-                            "usr/sadm/sysadm/bin"})
-      EXPECT_TRUE(std::filesystem::is_directory(root + "/" + dir)) << dir;
     struct stat st;
-    ASSERT_EQ(stat((root + "/tmp").c_str(), &st), 0);
+    ASSERT_EQ(stat((cluster_.Root(m) + "/tmp").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode, S_IFDIR | 01777u);
-    EXPECT_FALSE(Exists(root + "/usr/ruded/subsys/scsi/resources/hostadp/"
-                        "cspecials"))
-        << "qv_cspec makes cspecials itself";
+    EXPECT_EQ(ListDir(cluster_.Hostadp(m)), Names{});
   }
   // An existing empty directory is fine too.
-  std::string empty = tmp_.path() + "/empty";
+  const std::string empty = tmp_.path() + "/empty";
   mkdir(empty.c_str(), 0755);
-  r = e2e::Run({Simcluster(), "create", fabric_, empty});
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_TRUE(Exists(empty + "/nodeB/etc/nodename"));
+  EXPECT_EQ(Sim({"create", fabric_, empty}).status, 0);
+  EXPECT_TRUE(e2e::Exists(empty + "/nodeB/etc/nodename"));
 }
 
 TEST_F(SimclusterTest, RefusesBadInputAndTouchesNothing) {
-  WriteFile(tmp_.path() + "/bad.txt", "bus a\n  adapter m 0 9 0 7\n");
-  WriteFile(tmp_.path() + "/full/keep", "mine");
-  struct Case {
-    std::vector<std::string> args;
+  const std::string t = tmp_.path();
+  WriteFile(t + "/bad.txt", "bus a\n  adapter m 0 9 0 7\n");
+  WriteFile(t + "/full/keep", "mine");
+  WriteFile(fabric_, kFabric);
+  const struct {
+    Names args;
     int status;
     std::string err;  // start of standard error
   } cases[] = {
       {{}, 2, "simcluster: no command given\nusage: simcluster create"},
       {{"create", fabric_}, 2, "simcluster: create takes a fabric file"},
-      {{"create", tmp_.path() + "/bad.txt", cluster_}, 1,
-       "simcluster: " + tmp_.path() +
+      {{"create", t + "/bad.txt", cluster_.dir()},
+       1,
+       "simcluster: " + t +
            "/bad.txt:2: adapter: controller \"9\" is not a number from 0 to "
            "7\n"},
-      {{"create", tmp_.path() + "/none.txt", cluster_}, 1,
-       "simcluster: " + tmp_.path() + "/none.txt: No such file or directory\n"},
-      {{"create", fabric_, tmp_.path() + "/full"}, 1,
-       "simcluster: " + tmp_.path() + "/full: exists and is not empty\n"},
-      {{"show", tmp_.path()}, 1, "simcluster: " + tmp_.path() + "/fabric: "},
+      {{"create", t + "/none.txt", cluster_.dir()},
+       1,
+       "simcluster: " + t + "/none.txt: No such file or directory\n"},
+      {{"create", fabric_, t + "/full"},
+       1,
+       "simcluster: " + t + "/full: exists and is not empty\n"},
+      {{"show", t}, 1, "simcluster: " + t + "/fabric: "},
   };
-  for (const Case& c : cases) {
-    std::vector<std::string> argv{Simcluster()};
-    argv.insert(argv.end(), c.args.begin(), c.args.end());
-    e2e::RunResult r = e2e::Run(argv);
-    std::string what = c.args.empty() ? "(none)" : c.args[0];
-    EXPECT_EQ(r.status, c.status) << what << ": " << r.err;
-    EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << what;
-    EXPECT_EQ(r.out, "") << what;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.args));
+    e2e::RunResult r = Sim(c.args);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.err.substr(0, c.err.size()), c.err);
+    EXPECT_EQ(r.out, "");
   }
-  EXPECT_FALSE(Exists(cluster_));
-  EXPECT_EQ(ListDir(tmp_.path() + "/full"), std::vector<std::string>{"keep"});
-  e2e::RunResult help = e2e::Run({Simcluster(), "--help"});
+  EXPECT_FALSE(e2e::Exists(cluster_.dir()));
+  EXPECT_EQ(ListDir(t + "/full"), Names{"keep"});
+  e2e::RunResult help = Sim({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind("usage: simcluster create", 0), 0u);
 }
 
 TEST_F(SimclusterTest, ShowDecodesAreasAsTheMachinesReadThem) {
-  ASSERT_EQ(Create().status, 0);
-  e2e::RunResult r = e2e::Run({Simcluster(), "show", cluster_});
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out,
-            "bus shared\n"
-            "  3 disk \"SEAGATE \" \"ST31200N        \" \"8724\" serial "
-            "\"SEA123\"\n"
-            "  5 device type 1 \"HP      \" \"C1533A          \" \"9503\" "
-            "[open=EBUSY]\n"
-            "  6 adapter nodeB c10: set to c10:nodeB\n"
-            "  7 adapter nodeA c0: uninitialized\n"
-            "bus private\n"
-            "  0 disk \"EMC     \" \"SYMMETRIX       \" \"5265\" serial "
-            "\"EMC 1\" [evpd=fail]\n"
-            "  7 adapter nodeA c102: uninitialized [procinquiry=fail]\n");
-
+  ASSERT_EQ(cluster_.Create(kFabric).status, 0);
+  const std::string shared =
+      "bus shared\n"
+      "  3 disk \"SEAGATE \" \"ST31200N        \" \"8724\" serial \"SEA123\"\n"
+      "  5 device type 1 \"HP      \" \"C1533A          \" \"9503\" "
+      "[open=EBUSY]\n";
+  const std::string priv =
+      "bus private\n"
+      "  0 disk \"EMC     \" \"SYMMETRIX       \" \"5265\" serial \"EMC 1\" "
+      "[evpd=fail]\n"
+      "  7 adapter nodeA c102: uninitialized [procinquiry=fail]\n";
+  EXPECT_EQ(cluster_.Show().out, shared +
+                                     "  6 adapter nodeB c10: set to c10:nodeB\n"
+                                     "  7 adapter nodeA c0: uninitialized\n" +
+                                     priv);
   // Areas written since, in the state file's own form: nodeA's shared port
   // stamped by nodeA, nodeB's preset overwritten, and one for an adapter
   // that is no longer in the fabric.  Byte 38 and a 17-byte name without
   // NUL are shown as read.
-  WriteFile(cluster_ + "/fabric.state",
-            "# hand-written\n"
-            "nodeA 0.0.0 fe00006e6f646541" + std::string(24, '0') + "\n"
-            "nodeB 0.1.0 fe04ff" + std::string("6162636465666768696a6b6c6d6e6f7071") + "\n"
-            "nodeC 0.0.1 fe0100" + std::string(34, '0') + "\n");
-  r = e2e::Run({Simcluster(), "show", cluster_});
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("  7 adapter nodeA c0: set to c0:nodeA\n"),
-            std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("  6 adapter nodeB c10: set to c10:abcdefghijklmnopq\n"),
-            std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("stale nodeC 0.0.1: set to c1:\n"), std::string::npos)
-      << r.out;
-
-  WriteFile(cluster_ + "/fabric.state", "nodeA 0.0.0 zz\n");
-  r = e2e::Run({Simcluster(), "show", cluster_});
+  const std::string state = cluster_.dir() + "/fabric.state";
+  WriteFile(state, "# hand-written\nnodeA 0.0.0 fe00006e6f646541" +
+                       std::string(24, '0') +
+                       "\nnodeB 0.1.0 fe04ff6162636465666768696a6b6c6d6e6f7071"
+                       "\nnodeC 0.0.1 fe0100" +
+                       std::string(34, '0') + "\n");
+  e2e::RunResult r = cluster_.Show();
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.substr(0, r.out.find("bus private")),
+            shared +
+                "  6 adapter nodeB c10: set to c10:abcdefghijklmnopq\n"
+                "  7 adapter nodeA c0: set to c0:nodeA\n");
+  EXPECT_NE(r.out.find("stale nodeC 0.0.1: set to c1:\n"), r.out.npos);
+  WriteFile(state, "nodeA 0.0.0 zz\n");
+  r = cluster_.Show();
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "simcluster: " + cluster_ + "/fabric.state:1: expected "
-            "<machine> <bus>.<controller>.<scsi-bus> <40 hex digits>\n");
+  EXPECT_EQ(r.err, "simcluster: " + state +
+                       ":1: expected <machine> "
+                       "<bus>.<controller>.<scsi-bus> <40 hex digits>\n");
 }
 
 // A copy of simcluster in a layout of its own, with a command directory
 // beside it, as an installation has.
 TEST_F(SimclusterTest, LinksTheCommandsAndRunsOTinitOnEachMachine) {
-  std::string prefix = tmp_.path() + "/prefix";
-  std::string bin = prefix + "/" QV_BIN_SUBDIR;
-  std::string commands = prefix + "/" QV_OT_BIN_SUBDIR;
-  std::filesystem::create_directories(bin);
-  std::filesystem::copy_file(Simcluster(), bin + "/simcluster");
-  chmod((bin + "/simcluster").c_str(), 0755);
+  const std::string prefix = tmp_.path() + "/prefix";
+  const std::string bin = prefix + "/" QV_BIN_SUBDIR "/simcluster";
+  const std::string commands = prefix + "/" QV_OT_BIN_SUBDIR;
+  std::filesystem::create_directories(prefix + "/" QV_BIN_SUBDIR);
+  std::filesystem::copy_file(Simcluster(), bin);
+  WriteFile(fabric_, kFabric);
   WriteFile(commands + "/OTinit",
             "#!/bin/sh\necho \"$RUDED_ROOT\" > \"$RUDED_ROOT/otinit.ran\"\n");
   WriteFile(commands + "/OTgetattr", "#!/bin/sh\nexit 0\n");
   WriteFile(commands + "/README", "not a command\n");
-  chmod((commands + "/OTinit").c_str(), 0755);
-  chmod((commands + "/OTgetattr").c_str(), 0755);
-
-  e2e::RunResult r = e2e::Run({bin + "/simcluster", "create", fabric_, cluster_});
+  for (const char* f : {"/OTinit", "/OTgetattr"})
+    chmod((commands + f).c_str(), 0755);
+  chmod(bin.c_str(), 0755);
+  e2e::RunResult r = e2e::Run({bin, "create", fabric_, cluster_.dir()});
   ASSERT_EQ(r.status, 0) << r.err;
   for (std::string m : {"nodeA", "nodeB"}) {
-    std::string root = cluster_ + "/" + m;
-    EXPECT_EQ(ListDir(root + "/usr/sadm/sysadm/bin"),
-              (std::vector<std::string>{"OTgetattr", "OTinit"}));
-    EXPECT_EQ(std::filesystem::read_symlink(root + "/usr/sadm/sysadm/bin/OTinit"),
+    const std::string dir = cluster_.Root(m) + "/usr/sadm/sysadm/bin";
+    EXPECT_EQ(ListDir(dir), (Names{"OTgetattr", "OTinit"}));
+    EXPECT_EQ(std::filesystem::read_symlink(dir + "/OTinit"),
               std::filesystem::canonical(commands + "/OTinit"));
-    EXPECT_EQ(ReadFile(root + "/otinit.ran"), root + "\n");
+    EXPECT_EQ(ReadFile(cluster_.Root(m) + "/otinit.ran"),
+              cluster_.Root(m) + "\n");
   }
-
   WriteFile(commands + "/OTinit", "#!/bin/sh\nexit 3\n");
-  std::string other = tmp_.path() + "/other";
-  r = e2e::Run({bin + "/simcluster", "create", fabric_, other});
+  const std::string other = tmp_.path() + "/other";
+  r = e2e::Run({bin, "create", fabric_, other});
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("OTinit (RUDED_ROOT=" + other + "/nodeA) failed with "
-                       "status 3"),
-            std::string::npos)
-      << r.err;
+  EXPECT_NE(r.err.find("OTinit (RUDED_ROOT=" + other +
+                       "/nodeA) failed with status 3"),
+            r.err.npos);
 }
 
 }  // namespace

@@ -1,13 +1,22 @@
-// Feeds arbitrary text to the fabric and state parsers.  A parse either
-// fails naming a line within the text, or gives a fabric whose indexes agree
-// with its devices and whose devices all answer within their buffers; a
-// parsed state file written out and read back gives the same areas.
+// Feeds arbitrary text to the readers of outside files, chosen by the first
+// byte: "x" the exclusion list, "m" the mdevice table, anything else the
+// fabric and fabric.state parsers.  The exclusion list stays well formed
+// and inside its buffer; the mdevice reader writes past no field; a fabric
+// parse either fails naming a line within the text, or gives a fabric
+// whose indexes agree with its devices and whose devices all answer within
+// their buffers; a parsed state file written out and read back gives the
+// same areas.
 
 #include <stddef.h>
 #include <stdint.h>
+#include <stdio.h>
+#include <string.h>
 
+#include <string>
 #include <string_view>
 
+#include "cspec/mdevice.h"
+#include "cspec/xlist.h"
 #include "platform/scsi/fabric_parser.h"
 #include "platform/scsi/inquiry_data.h"
 #include "platform/scsi/state.h"
@@ -47,28 +56,42 @@ void FuzzFabric(std::string_view text) {
   if (!scsi::ParseFabric(text, &fabric, &error)) {
     Require(error.line >= 1 && error.line <= LineCount(text));
     Require(!error.message.empty());
-    return;
+  } else {
+    for (const scsi::Device& d : fabric.devices()) CheckDevice(fabric, d);
   }
-  for (const scsi::Device& d : fabric.devices()) CheckDevice(fabric, d);
-}
-
-void FuzzState(std::string_view text) {
-  scsi::AreaMap areas;
-  scsi::ParseError error;
+  scsi::AreaMap areas, again;
   if (!scsi::ParseState(text, &areas, &error)) {
     Require(error.line >= 1 && error.line <= LineCount(text));
     return;
   }
-  scsi::AreaMap again;
   Require(scsi::ParseState(scsi::FormatState(areas), &again, &error));
   Require(again == areas);
+}
+
+void FuzzFile(char which, std::string text) {
+  FILE* in = fmemopen(text.data(), text.size(), "r");
+  if (in == nullptr) return;
+  int major = 0;
+  if (which == 'm') read_scsi_major(in, &major);
+  if (which == 'x') build_xlist(in);
+  fclose(in);
+  if (which != 'x') return;
+  if (xlist == nullptr) {
+    Require(xlist_count == 0 && xlist_size == 0);
+    return;
+  }
+  size_t length = strlen(xlist);
+  Require(xlist[0] == kXlistSeparator && xlist[length - 1] == kXlistSeparator);
+  Require(length + 1 <= xlist_size && xlist_count > 0);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);
-  FuzzFabric(text);
-  FuzzState(text);
+  if (size > 1 && (data[0] == 'x' || data[0] == 'm'))
+    FuzzFile(static_cast<char>(data[0]), std::string(text.substr(1)));
+  else
+    FuzzFabric(text);
   return 0;
 }
