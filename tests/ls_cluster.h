@@ -92,7 +92,8 @@ class ClusterTest : public ::testing::Test {
     return e2e::ReadFile(Root("beta") + "/" + command + "." + what);
   }
   int RsclientRuns() const {
-    return e2e::CountPrefix(e2e::ReadFile(cluster_ + "/rsclient.runs"), "run");
+    return static_cast<int>(
+        e2e::Lines(e2e::ReadFile(cluster_ + "/rsclient.runs"), "run").size());
   }
   std::vector<std::string> LogLines(const std::string& prefix) const {
     return e2e::Lines(e2e::ReadFile(Root("alpha") + "/var/adm/oam.log"), prefix);
