@@ -4,9 +4,9 @@
 # when beta cannot be reached, refuses alpha or fails its command, the
 # call fails with a log entry and leaves no temporary file on either host.
 #
-#   hosts_test.sh <object-tool bin dir> <hosts_client> <ls_call> <source dir>
+#   hosts_test.sh <object-tool bin dir> <ls_call> <source dir>
 set -u
-otbin=$1 client=$2 ls_call=$3 src=$4
+otbin=$1 ls_call=$2 src=$3
 . "$src/tests/hosts.sh"
 
 failures=0
@@ -69,12 +69,50 @@ host_run alpha /usr/sadm/sysadm/bin/RSClient -N beta -E hostname > "$HOSTS/out" 
   fail "RSClient to beta: status $?"
 [ "$(cat "$HOSTS/out")" = beta ] || fail "RSClient to beta printed $(cat "$HOSTS/out")"
 
+# One call inside host $on, its answer's lines labelled; a call that fails
+# (NULL, -1, a changed list) is a failed check.
+call() {  # label ls_call-arguments...
+  label=$1
+  shift
+  host_run "$on" "$ls_call" "$@" > "$HOSTS/one" 2> "$HOSTS/one.err" ||
+    fail "$on: $*: status $?: $(cat "$HOSTS/one" "$HOSTS/one.err")"
+  sed "s/^/$label /" "$HOSTS/one"
+}
+
+# Every operation on beta's objects, inside host $1: one attribute, one
+# method, all attributes, all methods and the whole object of disk1; the
+# walk of LSQuerynext ("all") from the first alias to the end; the browse
+# with Containment beta and type=disk; size=40 put on disk4 and read back;
+# do_size performed with blocks=7.
+calls() {  # host
+  on=$1
+  call attr attr beta:disk1 size
+  call meth meth beta:disk1 do_size
+  call attrs attrs beta:disk1
+  call meths meths beta:disk1
+  call obj obj beta:disk1
+  # The walk ends when no alias is left: NULL (status 1), which a far node
+  # reports as a failed command, logged.
+  found= steps=0
+  while :; do
+    found=$(host_run "$on" "$ls_call" next all "beta:$found" 2> "$HOSTS/one.err")
+    status=$?
+    [ $status = 0 ] && [ $steps -lt 100 ] || break
+    echo "next $found"
+    steps=$((steps + 1))
+  done
+  [ $steps -gt 0 ] && [ "$status $found" = "1 NULL" ] ||
+    fail "$on: walk ended after $steps steps, status $status: $found $(cat "$HOSTS/one.err")"
+  call aliases aliases Containment=beta type=disk
+  call put put beta:disk4 size=40 type=disk
+  call "put attrs" attrs beta:disk4
+  call perform perform beta:disk1 do_size blocks=7
+}
+
 # Every operation, from alpha over ssh and on beta itself.
 log_mark
-host_run alpha "$client" beta > "$HOSTS/remote" 2> "$HOSTS/remote.err" ||
-  fail "remote calls: $(cat "$HOSTS/remote" "$HOSTS/remote.err")"
-host_run beta "$client" beta > "$HOSTS/local" 2> "$HOSTS/local.err" ||
-  fail "local calls: $(cat "$HOSTS/local" "$HOSTS/local.err")"
+calls alpha > "$HOSTS/remote"
+calls beta > "$HOSTS/local"
 grep -q '^perform host="beta"$' "$HOSTS/remote" ||
   fail "the method did not run on beta: $(cat "$HOSTS/remote")"
 grep -q '^next disk4$' "$HOSTS/remote" && grep -q '^aliases beta:disk2$' "$HOSTS/remote" ||
