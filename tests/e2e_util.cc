@@ -120,9 +120,7 @@ RunResult Run(const std::vector<std::string>& argv, const RunOptions& options) {
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 void WriteFile(const std::string& path, const std::string& text) {
@@ -198,29 +196,9 @@ RunResult Cluster::Show() const {
   return Run({Staged("bin/simcluster"), "show", dir_});
 }
 
-std::string Cluster::Root(const std::string& machine) const {
-  return dir_ + "/" + machine;
-}
-
-std::string Cluster::Hostadp(const std::string& machine) const {
-  return Root(machine) + kHostadp;
-}
-
-std::string Cluster::Cspecials(const std::string& machine) const {
-  return Root(machine) + kCspecials;
-}
-
-std::string Cluster::DeviceInfo(const std::string& machine) const {
-  return ReadFile(Root(machine) + kDeviceInfo);
-}
-
 RunResult Cluster::Cspec(const std::string& machine,
                          const std::vector<std::string>& args) const {
-  std::vector<std::string> argv = {Staged("sbin/qv_cspec")};
-  argv.insert(argv.end(), args.begin(), args.end());
-  RunOptions options;
-  options.env["RUDED_ROOT"] = Root(machine);
-  return Run(argv, options);
+  return Running(*this, machine, args).Wait();
 }
 
 Running::Running(const Cluster& cluster, const std::string& machine,
@@ -277,17 +255,6 @@ std::string InfoLine(const std::string& adapter, int target,
   return "c" + adapter + kSep + "c" + adapter + "t" + std::to_string(target) +
          "d0s0" + kSep + Padded(vendor, 8) + kSep + Padded(product, 16) + kSep +
          Padded(revision, 4) + kSep + serial + "\n";
-}
-
-bool LockedByOther(const std::string& path) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct flock probe = {};
-  probe.l_type = F_WRLCK;
-  probe.l_whence = SEEK_SET;
-  bool locked = fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
-  close(fd);
-  return locked;
 }
 
 bool WaitFor(const std::function<bool()>& cond) {

@@ -118,10 +118,15 @@ class Cluster {
   RunResult Show() const;
 
   const std::string& dir() const { return dir_; }
-  std::string Root(const std::string& machine) const;
-  std::string Hostadp(const std::string& machine) const;
-  std::string Cspecials(const std::string& machine) const;
-  std::string DeviceInfo(const std::string& machine) const;  // its text
+  std::string Root(const std::string& m) const { return dir_ + "/" + m; }
+  std::string Hostadp(const std::string& m) const { return Root(m) + kHostadp; }
+  std::string Cspecials(const std::string& m) const {
+    return Root(m) + kCspecials;
+  }
+  // The text of its device_info.
+  std::string DeviceInfo(const std::string& m) const {
+    return ReadFile(Root(m) + kDeviceInfo);
+  }
 
   // The staged qv_cspec with args, as machine.
   RunResult Cspec(const std::string& machine,
@@ -168,9 +173,6 @@ std::string Adapter(int i);
 std::string InfoLine(const std::string& adapter, int target,
                      const std::string& vendor, const std::string& product,
                      const std::string& revision, const std::string& serial);
-
-// Whether a process other than this one holds a lock on the file.
-bool LockedByOther(const std::string& path);
 
 // Polls cond every 5 ms for up to 10 s; returns its last answer.
 bool WaitFor(const std::function<bool()>& cond);
