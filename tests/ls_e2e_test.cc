@@ -149,9 +149,7 @@ TEST_F(LsE2eTest, UnknownNodesAndMissingListsRunNothing) {
     const e2e::RunResult r = Call("alpha", row.args);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, row.args[0] == "put" ? "result -1\n" : "NULL\n");
-    Lines log = LogLines("LOG ");
-    for (const std::string& e : LogLines("ERROR ")) log.push_back(e);
-    EXPECT_EQ(log, row.log);
+    EXPECT_EQ(LogLines(""), row.log);  // every entry, in order
     EXPECT_EQ(RsclientRuns(), 0);
     EXPECT_EQ(Saved("OTput", "args"), "");
   }
@@ -193,10 +191,7 @@ TEST_F(LsE2eTest, EveryWordOfEveryLineIsCheckedAndNothingRuns) {
     const std::vector<std::string> args = With(row.args, row.payload, &shown);
     SCOPED_TRACE(shown);
     ClearLogs();
-    const e2e::RunResult r =
-        Call("alpha", args, row.devtab.empty() ? std::map<std::string, std::string>{}
-                                               : std::map<std::string, std::string>{
-                                                     {"OAM_DEVTAB", row.devtab}});
+    const e2e::RunResult r = Call("alpha", args, {{"OAM_DEVTAB", row.devtab}});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(RsclientRuns(), 0);
     EXPECT_FALSE(e2e::Exists(Marker()));
@@ -312,9 +307,8 @@ TEST_F(LsE2eTest, RemoteCommandsOutputFailureAndWhatReachesThem) {
                  std::to_string(row.status));
     ClearLogs();
     Fake(row.command, row.status, row.canned);
-    std::map<std::string, std::string> env = {{"OAM_TRACE", "7"}};
-    if (!row.devtab.empty()) env["OAM_DEVTAB"] = row.devtab;
-    const e2e::RunResult r = Call("alpha", row.args, env);
+    const e2e::RunResult r =
+        Call("alpha", row.args, {{"OAM_TRACE", "7"}, {"OAM_DEVTAB", row.devtab}});
     EXPECT_EQ(r.out, row.out);
     EXPECT_EQ(r.status, row.out == "NULL\n" || row.out == "result -1\n" ? 1 : 0);
     const Lines log = LogLines("LOG ");
