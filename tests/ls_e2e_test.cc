@@ -18,26 +18,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-class LsE2eTest : public ClusterTest {
- protected:
-  // The args with "@" in each word replaced by node, and as a trace.
-  static std::vector<std::string> With(std::vector<std::string> args, const std::string& node,
-                                       std::string* shown) {
-    for (std::string& a : args) {
-      for (size_t at; (at = a.find('@')) != std::string::npos;) a.replace(at, 1, node);
-      *shown += a + " ";
-    }
-    return args;
-  }
-  // How often text stands in alpha's log (a refused word is logged as it
-  // stands, newlines included).
-  int Logged(const std::string& text) const {
-    const std::string log = e2e::ReadFile(Root("alpha") + "/var/adm/oam.log");
-    int n = 0;
-    for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++n;
-    return n;
-  }
-};
+using LsE2eTest = ClusterTest;
 
 // The two machines hold objects of the same names with different values,
 // so each answer shows which machine gave it.  Rows run in order; a put
@@ -101,9 +82,15 @@ TEST_F(LsE2eTest, EveryOperationHereAndThere) {
     for (const std::string node : {"alpha", "beta"}) {
       const std::string& out = node == "alpha" ? row.here : row.there;
       if (out == kSkip) continue;
+      // "@" in a word stands for the node.
+      std::vector<std::string> args = row.args;
       std::string shown;
+      for (std::string& a : args) {
+        for (size_t at; (at = a.find('@')) != std::string::npos;) a.replace(at, 1, node);
+        shown += a + " ";
+      }
       const int before = RsclientRuns();
-      const e2e::RunResult r = Call("alpha", With(row.args, node, &shown));
+      const e2e::RunResult r = Call("alpha", args);
       EXPECT_EQ(r.status, out == "NULL\n" ? 1 : 0) << shown << r.err;
       EXPECT_EQ(r.out, out) << shown;
       EXPECT_EQ(RsclientRuns() - before, node == "beta") << shown;
@@ -167,6 +154,14 @@ TEST_F(LsE2eTest, WordsAndSizesAreCheckedBeforeAnythingRuns) {
   const std::string m = Marker();
   const std::string touch = ";touch " + m;
   const std::string word = "refused: not allowed in a command line";
+  // How often text stands in alpha's log (a refused word is logged as it
+  // stands, newlines included).
+  const auto logged = [this](const std::string& text) {
+    const std::string log = e2e::ReadFile(Root("alpha") + "/var/adm/oam.log");
+    int n = 0;
+    for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++n;
+    return n;
+  };
   struct Row {
     std::vector<std::string> args;
     std::string refusal;  // logged once; "" when the call goes out
@@ -220,9 +215,9 @@ TEST_F(LsE2eTest, WordsAndSizesAreCheckedBeforeAnythingRuns) {
     EXPECT_EQ(RsclientRuns() > 0, row.refusal.empty());
     EXPECT_FALSE(e2e::Exists(m));
     // One refusal, the expected one, as a 799 3 entry; a refused call fails.
-    EXPECT_EQ(Logged("refused"), row.refusal.empty() ? 0 : 1);
-    EXPECT_EQ(Logged(" 799 3: "), row.refusal.empty() ? 0 : 1);
-    EXPECT_TRUE(row.refusal.empty() || (Logged(row.refusal) == 1 && r.status == 1)) << r.status;
+    EXPECT_EQ(logged("refused"), row.refusal.empty() ? 0 : 1);
+    EXPECT_EQ(logged(" 799 3: "), row.refusal.empty() ? 0 : 1);
+    EXPECT_TRUE(row.refusal.empty() || (logged(row.refusal) == 1 && r.status == 1)) << r.status;
   }
 }
 
