@@ -17,7 +17,6 @@
 #include <unistd.h>
 
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,13 +27,11 @@ namespace ls_e2e {
 class ClusterTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::make_unique<e2e::ScopedTempDir>();
-    cluster_ = dir_->path() + "/cluster";
     // simcluster links the object-tool commands and runs OTinit on each.
-    e2e::RunResult r = e2e::Cluster(cluster_).Create(
-        "bus ls\n  adapter alpha 0 0 0 7\n  adapter beta 0 0 0 6\n");
+    e2e::RunResult r =
+        cluster_.Create("bus ls\n  adapter alpha 0 0 0 7\n  adapter beta 0 0 0 6\n");
     ASSERT_EQ(r.status, 0) << r.err;
-    Script("RSClient", "echo run >> '" + cluster_ + "/rsclient.runs'\nexec '" + LS_OT_BIN_DIR +
+    Script("RSClient", "echo run >> '" + cluster_.dir() + "/rsclient.runs'\nexec '" + LS_OT_BIN_DIR +
                            "/RSClient' \"$@\"\n");
     Register("alpha", "MaXnAmEsErVrS=4\nname_servers=beta\n");
     Register("beta", "MaXnAmEsErVrS=4\nname_servers=alpha\n");
@@ -43,10 +40,9 @@ class ClusterTest : public ::testing::Test {
   void TearDown() override {
     for (const std::string m : {"alpha", "beta"})
       EXPECT_EQ(e2e::ListDir(Root(m) + "/tmp"), std::vector<std::string>{}) << m;
-    dir_.reset();
   }
 
-  std::string Root(const std::string& machine) const { return cluster_ + "/" + machine; }
+  std::string Root(const std::string& machine) const { return cluster_.Root(machine); }
   void Register(const std::string& machine, const std::string& registry) {
     e2e::WriteFile(Root(machine) + "/etc/KELDA_servers", registry);
   }
@@ -71,7 +67,7 @@ class ClusterTest : public ::testing::Test {
     e2e::RunOptions options;
     options.env = {{"RUDED_ROOT", Root(machine)}};
     options.input = stream;
-    e2e::RunResult r = e2e::Run({Bin(machine) + "OTput", "-A", alias, "-I", "-"}, options);
+    e2e::RunResult r = e2e::Run({Root(machine) + kBin + "OTput", "-A", alias, "-I", "-"}, options);
     ASSERT_EQ(r.status, 0) << r.err;
   }
   // Replaces command with a script that prints output and exits with
@@ -93,29 +89,27 @@ class ClusterTest : public ::testing::Test {
   }
   int RsclientRuns() const {
     return static_cast<int>(
-        e2e::Lines(e2e::ReadFile(cluster_ + "/rsclient.runs"), "run").size());
+        e2e::Lines(e2e::ReadFile(cluster_.dir() + "/rsclient.runs"), "run").size());
   }
   std::vector<std::string> LogLines(const std::string& prefix) const {
     return e2e::Lines(e2e::ReadFile(Root("alpha") + "/var/adm/oam.log"), prefix);
   }
   void ClearLogs() {
     for (const std::string m : {"alpha", "beta"}) unlink((Root(m) + "/var/adm/oam.log").c_str());
-    unlink((cluster_ + "/rsclient.runs").c_str());
+    unlink((cluster_.dir() + "/rsclient.runs").c_str());
   }
   // A file outside every machine that a command smuggled into a shell line
   // would create.
-  std::string Marker() const { return cluster_ + "/marker"; }
+  std::string Marker() const { return cluster_.dir() + "/marker"; }
 
-  std::unique_ptr<e2e::ScopedTempDir> dir_;
-  std::string cluster_;
+  e2e::ScopedTempDir dir_;
+  e2e::Cluster cluster_{dir_.path() + "/cluster"};
 
  private:
-  std::string Bin(const std::string& machine) const {
-    return Root(machine) + "/usr/sadm/sysadm/bin/";
-  }
+  static constexpr const char* kBin = "/usr/sadm/sysadm/bin/";
   // Replaces a command in alpha's command directory with a shell script.
   void Script(const std::string& command, const std::string& text) {
-    const std::string path = Bin("alpha") + command;
+    const std::string path = Root("alpha") + kBin + command;
     unlink(path.c_str());
     e2e::WriteFile(path, "#!/bin/sh\n" + text);
     chmod(path.c_str(), 0755);

@@ -150,24 +150,16 @@ TEST_P(RobustLsAllocTest, AnswersFullyOrFailsCleanly) {
 INSTANTIATE_TEST_SUITE_P(Operations, RobustLsAllocTest, testing::ValuesIn(kLsRows),
                          [](const auto& row) { return row.param.args[0]; });
 
-class RobustCspecAllocTest : public testing::Test {
- protected:
-  void SetUp() override {
-    if (!robust_available()) GTEST_SKIP() << "no preloaded malloc in a sanitizer build";
-    ASSERT_EQ(demo_.Create(e2e::ReadFile(DEMO_FABRIC)).status, 0);
-    // beta stamps its adapter first, so that alpha names its responder.
-    ASSERT_EQ(demo_.Cspec("beta", {"-i"}).status, 0);
-    state_ = e2e::ReadFile(demo_.dir() + "/fabric.state");
-  }
-
-  const Names kUnasked = {"c7", "r7_a-machine-with-a-long-name"};
-  e2e::ScopedTempDir tmp_;
-  e2e::Cluster demo_{tmp_.path() + "/demo"};
-  std::string state_;
-};
-
-TEST_F(RobustCspecAllocTest, OutOfStorageEndsTheRunOnlyUpToTheScan) {
-  const std::string cspecials = demo_.Cspecials("alpha");
+TEST(RobustCspecAllocTest, OutOfStorageEndsTheRunOnlyUpToTheScan) {
+  if (!robust_available()) GTEST_SKIP() << "no preloaded malloc in a sanitizer build";
+  e2e::ScopedTempDir tmp;
+  e2e::Cluster demo(tmp.path() + "/demo");
+  ASSERT_EQ(demo.Create(e2e::ReadFile(DEMO_FABRIC)).status, 0);
+  // beta stamps its adapter first, so that alpha names its responder.
+  ASSERT_EQ(demo.Cspec("beta", {"-i"}).status, 0);
+  const std::string state = e2e::ReadFile(demo.dir() + "/fabric.state");
+  const Names unasked = {"c7", "r7_a-machine-with-a-long-name"};
+  const std::string cspecials = demo.Cspecials("alpha");
   Names nodes;
   std::string info;
   long exits = 0;
@@ -176,20 +168,20 @@ TEST_F(RobustCspecAllocTest, OutOfStorageEndsTheRunOnlyUpToTheScan) {
     // with a name too long to be kept inside a string), device_info "kept",
     // and only beta's adapter stamped.
     for (const std::string& name : e2e::ListDir(cspecials)) unlink((cspecials + "/" + name).c_str());
-    e2e::MakeNode(cspecials + "/" + kUnasked[0], e2e::Dev(35, 7, 7, 3, 0));
-    e2e::MakeNode(cspecials + "/" + kUnasked[1], e2e::Dev(35, 7, 7, 3, 6));
-    e2e::WriteFile(demo_.Root("alpha") + e2e::kDeviceInfo, "kept\n");
-    e2e::WriteFile(demo_.dir() + "/fabric.state", state_);
+    e2e::MakeNode(cspecials + "/" + unasked[0], e2e::Dev(35, 7, 7, 3, 0));
+    e2e::MakeNode(cspecials + "/" + unasked[1], e2e::Dev(35, 7, 7, 3, 6));
+    e2e::WriteFile(demo.Root("alpha") + e2e::kDeviceInfo, "kept\n");
+    e2e::WriteFile(demo.dir() + "/fabric.state", state);
     e2e::RunOptions options;
     options.env = env;
-    options.env["RUDED_ROOT"] = demo_.Root("alpha");
+    options.env["RUDED_ROOT"] = demo.Root("alpha");
     return e2e::Run({e2e::Staged("sbin/qv_cspec"), "-i", "-r"}, options);
   }, [&](long n, const e2e::RunResult& r, long) {
     const Names left = e2e::ListDir(cspecials);
-    const std::string now = demo_.DeviceInfo("alpha");
-    EXPECT_EQ(e2e::TmpNodes(demo_.Hostadp("alpha")), Names{});
+    const std::string now = demo.DeviceInfo("alpha");
+    EXPECT_EQ(e2e::TmpNodes(demo.Hostadp("alpha")), Names{});
     // Nor a temporary of the simulated hardware's state.
-    EXPECT_EQ(e2e::ListDir(demo_.dir()),
+    EXPECT_EQ(e2e::ListDir(demo.dir()),
               (Names{"alpha", "beta", "fabric", "fabric.state", "fabric.state.lock"}));
     if (n < 0) {
       ASSERT_EQ(r.status, 0) << r.err;
@@ -203,9 +195,9 @@ TEST_F(RobustCspecAllocTest, OutOfStorageEndsTheRunOnlyUpToTheScan) {
       ++exits;
       EXPECT_EQ(r.err, "qv_cspec: No more memory\n");
       EXPECT_EQ(r.out, "");
-      EXPECT_EQ(left, kUnasked);
+      EXPECT_EQ(left, unasked);
       EXPECT_EQ(now, "kept\n");
-      EXPECT_EQ(e2e::ReadFile(demo_.dir() + "/fabric.state"), state_);
+      EXPECT_EQ(e2e::ReadFile(demo.dir() + "/fabric.state"), state);
     } else {
       EXPECT_EQ(r.status, 0) << r.err;
       // A step that ran out costs its node or line, nothing else: an
@@ -213,7 +205,7 @@ TEST_F(RobustCspecAllocTest, OutOfStorageEndsTheRunOnlyUpToTheScan) {
       const bool ran_out = r.err.find("No more memory") != std::string::npos;
       for (const std::string& name : left)
         EXPECT_TRUE(std::count(nodes.begin(), nodes.end(), name) == 1 ||
-                    (ran_out && std::count(kUnasked.begin(), kUnasked.end(), name) == 1))
+                    (ran_out && std::count(unasked.begin(), unasked.end(), name) == 1))
             << name;
       EXPECT_TRUE(now == "kept\n" || IsPart(now, info)) << now;
     }

@@ -31,14 +31,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define ROBUST_INTERPOSE 0
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define ROBUST_INTERPOSE 0
+#ifndef __has_feature
+#define __has_feature(feature) 0  // GCC says __SANITIZE_ADDRESS__ instead
 #endif
-#endif
-#ifndef ROBUST_INTERPOSE
+#if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer)
+#define ROBUST_INTERPOSE 0
+#else
 #define ROBUST_INTERPOSE 1
 #endif
 
