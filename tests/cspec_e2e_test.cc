@@ -406,12 +406,6 @@ const AdapterCase kFarCases[] = {
     {"evpd=fail", kBoth},
 };
 
-struct Expected {
-  std::string fabric, device_info, err, report;
-  Names cspecials, areas, debug;  // areas: nodeA's, as simcluster shows
-  Names unasked;                  // responder nodes a run without -r removes
-};
-
 std::string Disk(int target, const std::string& serial,
                  const std::string& faults) {
   return "  disk " + std::to_string(target) +
@@ -424,8 +418,15 @@ std::string Fill(std::string text, const std::string& a) {
   return e2e::Shown(text);
 }
 
-Expected Matrix() {
-  Expected e;
+// The fault suites run alone (see robust.cmake).
+class RobustFaultsTest : public CspecE2eTest {};
+
+TEST_F(RobustFaultsTest, EveryFaultLeavesExactlyWhatCouldBeRead) {
+  struct {
+    std::string fabric, device_info, err, report;
+    Names cspecials, areas, debug;  // areas: nodeA's, as simcluster shows
+    Names unasked;                  // responder nodes a run without -r removes
+  } e;
   int port = 0;
   // The shared bus of the disk faults: its first disk opens, so the
   // responder scan covers every target.
@@ -487,14 +488,6 @@ Expected Matrix() {
       "qv_cspec: Warning: Initiator mismatch: tdev=c" + a + "t0, idev=c73t7\n";
   e.areas.push_back(Fill("adapter nodeA c@: uninitialized", a));
   std::sort(e.cspecials.begin(), e.cspecials.end());
-  return e;
-}
-
-// The fault suites run alone (see robust.cmake).
-class RobustFaultsTest : public CspecE2eTest {};
-
-TEST_F(RobustFaultsTest, EveryFaultLeavesExactlyWhatCouldBeRead) {
-  const Expected e = Matrix();
   Make(e.fabric);
   // The first run stamps and makes the nodes; the second finds them made.
   for (const std::string run : {"first", "second"}) {
