@@ -6,8 +6,10 @@
 // cluster (only the call is counted; RSClient and the object-tool commands
 // on beta allocate for themselves).  Every run gives the failure result or
 // the full answer (a browse may give a part of it, and logs each alias
-// left out), leaves no block allocated, no temporary file, the caller's
-// list as it was, and no cleanup entry it could not withdraw.
+// left out), leaves no more blocks allocated than the run without a
+// failure (what the libraries keep for good from their first call), no
+// temporary file, the caller's list as it was, and no cleanup entry it
+// could not withdraw.
 //
 // qv_cspec: a whole -i -r run on the demo cluster.  In the scan of
 // cspecials it must say "No more memory", end with status 1 and leave the
