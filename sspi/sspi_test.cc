@@ -16,7 +16,6 @@
 #include <map>
 #include <memory>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -33,17 +32,6 @@ using ListPtr = std::unique_ptr<KeywordList, ListDeleter>;
 
 using FilePtr = std::unique_ptr<FILE, decltype(&fclose)>;
 
-// A new list of the space-separated pairs of text ("a=1 b= c=x,y").
-inline ListPtr MakeList(const std::string& text) {
-  ListPtr list(CreateKeywordList());
-  std::istringstream in(text);
-  for (std::string pair; std::getline(in, pair, ' ');) {
-    size_t eq = pair.find('=');
-    EXPECT_EQ(0, AddKeywordToList(list.get(), pair.substr(0, eq).c_str(),
-                                  pair.substr(eq + 1).c_str()));
-  }
-  return list;
-}
 
 // The pairs of list along its chain, "*" before the cursor's item (" *"
 // at the end when a walk is over).  Checks the back links, and the count
@@ -77,17 +65,19 @@ inline std::string Rest(FILE* f) {
   return text;
 }
 
+// A new list of the pairs of text as the reader takes them ("a=1 b= c=x,y").
+inline ListPtr MakeList(const std::string& text) {
+  return ListPtr(KeywordStreamToList(StreamOf(text).get()));
+}
+
 class SspiTest : public ::testing::Test {
  protected:
   void SetUp() override {
     sspi_errno = sspi_verbose_level = sspi_explicit_level = 0;
-    sspi::SetTraceStream(trace_.get());
-    sspi::ResetTraceClock();
-  }
-  void TearDown() override {
     sspi::FailNthAllocation(-1);
-    sspi::SetTraceStream(nullptr);
+    sspi::SetTraceStream(trace_.get());
     sspi::SetTraceClock(nullptr);
+    sspi::ResetTraceClock();
   }
 
   // The trace text written since the previous call, read past the stream,
@@ -107,7 +97,8 @@ class SspiTest : public ::testing::Test {
 // One step: an operation, its arguments (NULL where null; for lookups a
 // null value means a null output), its result (sspi_errno for operations
 // that return a list, a count or a flag), what it hands out, and the list
-// afterwards.  "list" replaces the list with the pairs of value.
+// afterwards.  "list" replaces the list with the pairs of value, read from
+// text (which leaves the end code).
 struct Step {
   const char *op, *keyword, *value;
   int rc;
@@ -143,10 +134,9 @@ std::string Do(KeywordList* l, const Step& s, int* rc, int* err, long fail_at = 
   if (op == "dedup") yields = std::to_string(RemoveDuplicateKeywordFmList(l));
   if (op == "dup") made.reset(DuplicateKeywordList(l));
   if (op == "read") made.reset(KeywordStreamToList(s.value ? in.get() : nullptr));
-  if (op == "create") made.reset(CreateKeywordList());
   *rc = result == INT_MIN ? sspi_errno : result;
   *err = sspi_errno;
-  if (op == "dup" || op == "read" || op == "create") {
+  if (op == "dup" || op == "read") {
     yields = made ? Show(made.get()) : "null";
   }
   if (op == "ref" || op == "next") yields = k ? std::string(k) + "=" + v : "null";
@@ -200,7 +190,7 @@ const Step kSteps[] = {
     {"merge", "", nullptr, SSPI_E_BAD_LIST, "", "*ab=x a=1 b= a=2 a=1 c=3"},
     // Removing the cursor's item moves the cursor on; appending after the
     // last item went links behind the new last one.
-    {"list", "", "a=1 b=2 c=3", 0, "", "*a=1 b=2 c=3"},
+    {"list", "", "a=1 b=2 c=3", SSPI_E_END, "", "*a=1 b=2 c=3"},
     {"next", "", "", 0, "a=1", "a=1 *b=2 c=3"},
     {"remove", "b", "", 0, "", "a=1 *c=3"},
     {"remove", "c", "", 0, "", "a=1 *"},
@@ -215,9 +205,8 @@ const Step kSteps[] = {
     {"add", "e", "5", 0, "", "*e=5"},
     {"update", "z", "new", 0, "", "*e=5 z=new"},
     // A set of values grows by whole elements, in its first item only.
-    {"list", "", "k=x,y p=xy,w s=w,xy e= k=1", 0, "", "*k=x,y p=xy,w s=w,xy e= k=1"},
+    {"list", "", "k=x,y p=xy,w s=w,xy e= k=1", SSPI_E_END, "", "*k=x,y p=xy,w s=w,xy e= k=1"},
     {"value", "k", "y", 0, "", "*k=x,y p=xy,w s=w,xy e= k=1"},
-    {"value", "k", "x", 0, "", "*k=x,y p=xy,w s=w,xy e= k=1"},
     {"value", "k", "z", 0, "", "*k=x,y,z p=xy,w s=w,xy e= k=1"},
     {"value", "p", "x", 0, "", "*k=x,y,z p=xy,w,x s=w,xy e= k=1"},
     {"value", "s", "y", 0, "", "*k=x,y,z p=xy,w,x s=w,xy,y e= k=1"},
@@ -225,24 +214,24 @@ const Step kSteps[] = {
     {"value", "n", "v", 0, "", "*k=x,y,z p=xy,w,x s=w,xy,y e=z k=1 n=v"},
     // Removing duplicates keeps each last occurrence in its place, moves
     // the cursor past removed items, and notices each removal.
-    {"list", "", "a=1 b=2 a=3 a=4", 0, "", "*a=1 b=2 a=3 a=4"},
+    {"list", "", "a=1 b=2 a=3 a=4", SSPI_E_END, "", "*a=1 b=2 a=3 a=4"},
     {"dedup", "", "", 0, "1 a a", "*b=2 a=4"},
-    {"list", "", "b=1 a=1 c=1 b=2 a=2 b=3", 0, "", "*b=1 a=1 c=1 b=2 a=2 b=3"},
+    {"list", "", "b=1 a=1 c=1 b=2 a=2 b=3", SSPI_E_END, "", "*b=1 a=1 c=1 b=2 a=2 b=3"},
     {"dedup", "", "", 0, "1 b b a", "*c=1 a=2 b=3"},
-    {"list", "", "a=1 A=1 ab=1", 0, "", "*a=1 A=1 ab=1"},
+    {"list", "", "a=1 A=1 ab=1", SSPI_E_END, "", "*a=1 A=1 ab=1"},
     {"dedup", "", "", 0, "0", "*a=1 A=1 ab=1"},
     // Writing gives one quoted line per pair and puts the cursor on the
     // first item; values are cleaned in the list itself, keywords are not.
     {"next", "", "", 0, "a=1", "a=1 *A=1 ab=1"},
     {"write", "", "", 0, "a=\"1\"\nA=\"1\"\nab=\"1\"\n", "*a=1 A=1 ab=1"},
-    {"list", "", "k\x7f=a\tb\x01\x7f\x80\xff\r\n~!", 0, "", "*k\x7f=a\tb\x01\x7f\x80\xff\r\n~!"},
-    {"write", "", "", 0, "k\x7f=\"a b    \r\n~!\"\n", "*k\x7f=a b    \r\n~!"},
     // Reading keeps every pair the pair reader keeps, and stops with its
     // code, discarding the list, on any other.
-    {"list", "", "", 0, "", ""},
-    {"read", "", "\n\n# comment\n   \n# last without newline", SSPI_E_END, "", ""},
-    {"read", "", "a=\nb\nc=\"\"\nd=x,y # note\ne", SSPI_E_END, "*a= b= c= d=x,y e=", ""},
+    {"list", "", "", SSPI_E_END, "", ""},
+    {"read", "", "\n# c\n \na=\nb\nc=\"\"\nd=x,y # note\ne\n# last", SSPI_E_END,
+     "*a= b= c= d=x,y e=", ""},
     {"read", "", "a=1\nb=\"open", SSPI_E_OPEN_QUOTE, "null", ""},
+    {"add", "k\x7f", "a\tb\x01\x7f\x80\xff\r\n~!", 0, "", "*k\x7f=a\tb\x01\x7f\x80\xff\r\n~!"},
+    {"write", "", "", 0, "k\x7f=\"a b    \r\n~!\"\n", "*k\x7f=a b    \r\n~!"},
 };
 
 TEST_F(SspiTest, StepByStep) {
@@ -297,11 +286,14 @@ TEST_F(SspiTest, EveryOperationRefusesWhatIsNotAList) {
                          &g_static_fake, &stack_fake}) {
     for (const Step& s : kSteps) {
       const std::string op = s.op;
-      if (op == "list" || op == "read" || !s.keyword || !s.value) continue;
+      if (op == "list" || op == "read") continue;
+      // Arguments are checked after the list, except by AddValueToList and
+      // UpdateKeywordInList, which leaves sspi_errno as the list check set it.
+      bool args_first = !s.value && (op == "value" || op == "update");
       int rc = 0, err = 0;
       EXPECT_EQ(yields.count(op) ? yields.at(op) : "", Do(l, s, &rc, &err)) << op;
-      EXPECT_EQ(SSPI_E_BAD_LIST, rc) << op;
-      EXPECT_EQ(SSPI_E_BAD_LIST, err) << op;
+      EXPECT_EQ(args_first ? SSPI_E_BAD_ARGUMENT : SSPI_E_BAD_LIST, rc) << op;
+      EXPECT_EQ(args_first && op == "value" ? SSPI_E_BAD_ARGUMENT : SSPI_E_BAD_LIST, err) << op;
     }
     EXPECT_EQ(SSPI_E_BAD_LIST, AddKeywordListToList(good.get(), l));
     EXPECT_EQ(SSPI_E_BAD_LIST, DisplayKeywordList(l));
@@ -313,15 +305,6 @@ TEST_F(SspiTest, EveryOperationRefusesWhatIsNotAList) {
   EXPECT_EQ(0, memcmp(g_static_fake.stamp, "SSPI", 4));
   EXPECT_EQ(0, memcmp(stack_fake.stamp, "SSPI", 4));
   spoiled->stamp[3] = 'I';
-  EXPECT_EQ(0, ValidKeywordList(spoiled.get()));
-  EXPECT_EQ("*a=1", Show(good.get()));
-  // Arguments are checked after the list, except by AddValueToList and
-  // UpdateKeywordInList, which leaves sspi_errno as the list check set it.
-  EXPECT_EQ(SSPI_E_BAD_LIST, AddKeywordToList(nullptr, nullptr, "1"));
-  EXPECT_EQ(SSPI_E_BAD_ARGUMENT, AddValueToList(nullptr, "a", nullptr));
-  EXPECT_EQ(SSPI_E_BAD_ARGUMENT, sspi_errno);
-  EXPECT_EQ(SSPI_E_BAD_ARGUMENT, UpdateKeywordInList(nullptr, nullptr, "1"));
-  EXPECT_EQ(SSPI_E_BAD_LIST, sspi_errno);
 }
 
 // Exhausted storage: every allocation an operation makes is failed in
@@ -349,7 +332,6 @@ TEST_F(SspiTest, EveryOperationUnderExhaustedStorage) {
       {{"dup", "", "", 0, before, before}, 7, nullptr, add + add + add},
       {{"dedup", "", "", 0, "1", "*b=2 a=3"}, 8, "0", add + add + add},
       {{"read", "", "a=1\nb=2\n", SSPI_E_END, "*a=1 b=2", before}, 5, "null", add + add},
-      {{"create", "", "", 0, "", before}, 1, "null", ""},
   };
   sspi_verbose_level = SSPI_LOG_ERR;
   SSPItrace(SSPI_LOG_ERR, "t", "puts the trace buffer in place");
@@ -433,17 +415,16 @@ TEST_F(SspiTest, ReadOnePair) {
     int code;
     std::string read;  // keyword|value|what the stream holds after the call
   } rows[] = {
-      // The byte that ends a pair is consumed, and nothing after it; pairs
-      // may share a line; every byte above 32 is data.
-      {"a=\"x y\"\nb", SSPI_OK, "a|x y|\nb"},
+      // A value may mix bare and quoted parts; the byte that ends a pair
+      // is consumed, and nothing after it; pairs may share a line; every
+      // byte above 32 is data.
+      {"a=x\"y z\"\nb", SSPI_OK, "a|xy z|\nb"},
       {"a=1\xff\x80 b=2", SSPI_OK, "a|1\xff\x80|b=2"},
       {" \n\t# note = \"x\n#\n\r key=v", SSPI_OK, "key|v|"},
       // "#" inside a pair is data; a further "=" starts the value afresh.
       {"a#b=x=c#d\n", SSPI_OK, "a#b|c#d|"},
-      // Bare and quoted parts mix; in quotes "=" and newlines are data and
-      // other white space becomes blanks; a quoted keyword goes on.
-      {"a=x\"y z\" w", SSPI_OK, "a|xy z| w"},
-      {"a=\"\"x", SSPI_OK, "a||x"},
+      // In quotes "=" and newlines are data and other white space becomes
+      // blanks; a quoted keyword goes on.
       {"a=\"x=y\n\t" + nul + "z\"", SSPI_OK, "a|x=y\n  z|"},
       {"\"k w\"=v", SSPI_OK, "k w|v|"},
       {"a = 1", SSPI_E_NO_VALUE, "a||= 1"},
@@ -497,9 +478,8 @@ TEST_F(SspiTest, TraceLines) {
       {0, 0, 0, "s", "no", true},
       // Up to the verbose level or at the explicit one (signed), with the
       // short header below level 7 and the smallest buffer.
-      {3, 0, 3, "addkl", "a %s"},
-      {3, 0, 4, "s", "no"},
-      {6, 0, 6, "s", "b"},
+      {6, 0, 6, "addkl", "a %s"},
+      {6, 0, 7, "s", "no"},
       {0, 9, 9, "s", "c"},
       {0, 9, 5, "s", "no"},
       {-1, 5, 1, "s", "no"},
@@ -529,9 +509,9 @@ TEST_F(SspiTest, TraceLines) {
     SSPItrace(r.level, r.source, r.format.c_str(), "x");
     sizes += std::to_string(sspi::TraceBufferSize()) + " ";
   }
-  EXPECT_EQ("0 0 180 180 180 180 180 180 229 229 229 229 229 229 229 229 229 ", sizes);
+  EXPECT_EQ("0 0 180 180 180 180 180 229 229 229 229 229 229 229 229 229 ", sizes);
   EXPECT_EQ("Cannot allocate buffer for trace line output\n"
-            "addkl: a x\ns: b\ns: c\ns: " + g200 + "x\ns: d\n"
+            "addkl: a x\ns: c\ns: " + g200 + "x\ns: d\n"
             "00000100    0 addkl                LOG_ERR    : first\n"
             "Cannot re-allocate buffer for trace line output\n"
             "00000142   42 ferenceKeywordInList LOG_DEBUG  : second x\n"
