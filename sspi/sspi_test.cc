@@ -207,6 +207,7 @@ const Step kSteps[] = {
     // A set of values grows by whole elements, in its first item only.
     {"list", "", "k=x,y p=xy,w s=w,xy e= k=1", SSPI_E_END, "", "*k=x,y p=xy,w s=w,xy e= k=1"},
     {"value", "k", "y", 0, "", "*k=x,y p=xy,w s=w,xy e= k=1"},
+    {"value", "k", "x", 0, "", "*k=x,y p=xy,w s=w,xy e= k=1"},
     {"value", "k", "z", 0, "", "*k=x,y,z p=xy,w s=w,xy e= k=1"},
     {"value", "p", "x", 0, "", "*k=x,y,z p=xy,w,x s=w,xy e= k=1"},
     {"value", "s", "y", 0, "", "*k=x,y,z p=xy,w,x s=w,xy,y e= k=1"},
@@ -439,6 +440,7 @@ TEST_F(SspiTest, ReadOnePair) {
       // or a newline at the limit ends the pair as in a value.
       {k31 + "=v", SSPI_OK, k31 + "|v|"},
       {k32 + "=v", SSPI_E_KEYWORD_TOO_LONG, k32 + "||=v"},
+      {"\"" + k32 + "\"=v", SSPI_E_KEYWORD_TOO_LONG, k32 + "||\"=v"},
       {"\"" + k31 + " x", SSPI_E_VALUE_TOO_LONG, k31 + " ||x"},
       {"\"" + k31 + "\nx", SSPI_E_OPEN_QUOTE, k31 + "\n||x"},
       {"a=" + v511 + "\n", SSPI_OK, "a|" + v511 + "|"},
