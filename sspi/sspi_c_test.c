@@ -8,9 +8,7 @@
 
 int main(void) {
   KeywordList* list = CreateKeywordList();
-  char value[SSPI_VALUE_BUFFER];
   int ok = AddKeywordToList(list, "a", "1") == SSPI_OK &&
-           GetKeywordFmList(list, "a", value) == SSPI_OK &&
            list->number_of_keywords == 1 && sspi_argv == NULL &&
            sspi_output_stream == stdout;
   SSPItrace(SSPI_LOG_SSPI, "c_test", "not shown at level %d",
