@@ -136,9 +136,7 @@ std::string Do(KeywordList* l, const Step& s, int* rc, int* err, long fail_at = 
   if (op == "read") made.reset(KeywordStreamToList(s.value ? in.get() : nullptr));
   *rc = result == INT_MIN ? sspi_errno : result;
   *err = sspi_errno;
-  if (op == "dup" || op == "read") {
-    yields = made ? Show(made.get()) : "null";
-  }
+  if (op == "dup" || op == "read") yields = made ? Show(made.get()) : "null";
   if (op == "ref" || op == "next") yields = k ? std::string(k) + "=" + v : "null";
   if (op == "getnext") yields = std::string(kbuf) + "=" + vbuf;
   if (op == "get") yields = vbuf;
