@@ -109,28 +109,23 @@ TEST_F(CspecE2eTest, OptionsAndTheCspecialsDirectory) {
 
 TEST_F(CspecE2eTest, ScanRemovesDuplicatesAlwaysAndUnaskedNodesWithIOrR) {
   Bare();
-  for (const Names& args : {Names{}, Names{"-i"}, Names{"-c", "-i", "-r"}}) {
+  const std::string dup = "qv_cspec: Warning: Removing duplicate device $";
+  const std::string removing = "qv_cspec: Warning: Removing device $";
+  for (const Names& args : {Names{}, Names{"-i"}}) {
     SCOPED_TRACE(testing::PrintToString(args));
-    const uint32_t dev = Dev(41, 0, 1, 0, 7);
-    e2e::MakeNode(Node("c10"), dev);
-    e2e::MakeNode(Node("other"), dev);
+    e2e::MakeNode(Node("c10"), Dev(41, 0, 1, 0, 7));
+    e2e::MakeNode(Node("other"), Dev(41, 0, 1, 0, 7));
     e2e::RunResult r = cluster_.Cspec("nodeA", args);
     EXPECT_EQ(r.status, 0);
     // The directory decides which entry comes first; the second one goes,
-    // and with -i or -r the first too, as nothing asks for it.
-    std::smatch m;
-    const std::string dup = "qv_cspec: Warning: Removing duplicate device $";
-    ASSERT_TRUE(std::regex_match(
-        r.err, m, std::regex(e2e::Shown(dup + "(c10|other)\n(.*\n)?"))));
-    const std::string kept = m[1] == "c10" ? "other" : "c10";
-    if (args.empty()) {
-      EXPECT_EQ(r.err, e2e::Shown(dup + m[1].str() + "\n"));
-      EXPECT_EQ(e2e::NodeDev(Node(kept)), dev);
-    } else {
-      EXPECT_EQ(r.err, e2e::Shown(dup + m[1].str() +
-                                  "\nqv_cspec: Warning: Removing device $" +
-                                  kept + "\n"));
-    }
+    // and with -i the first too, as nothing asks for it.
+    const bool c10 = r.err.find(e2e::Shown(dup + "other\n")) != r.err.npos;
+    const std::string first = c10 ? "c10" : "other";
+    const std::string second = c10 ? "other" : "c10";
+    EXPECT_EQ(r.err, e2e::Shown(dup + second + "\n" +
+                                (args.empty() ? "" : removing + first + "\n")));
+    EXPECT_EQ(e2e::ListDir(cluster_.Cspecials("nodeA")),
+              args.empty() ? Names{first} : Names{});
     fs::remove_all(cluster_.Cspecials("nodeA"));
     fs::create_directory(cluster_.Cspecials("nodeA"));
   }
@@ -141,7 +136,6 @@ TEST_F(CspecE2eTest, ScanRemovesDuplicatesAlwaysAndUnaskedNodesWithIOrR) {
   e2e::WriteFile(Node("notes"), "not a node\n");
   ASSERT_EQ(symlink("/nowhere", Node("dangling").c_str()), 0);
   const std::string dangling = "qv_cspec: Unable to access $dangling device\n";
-  const std::string removing = "qv_cspec: Warning: Removing device $";
   fs::remove(At(e2e::kDeviceInfo));
   Expect({}, "", dangling, {"c0", "dangling", "notes", "r10_nodeB"});
   EXPECT_FALSE(e2e::Exists(At(e2e::kDeviceInfo)));
@@ -339,7 +333,6 @@ struct BusCase {
   const char* own;      // faults of nodeA's adapter
   const char* far;      // faults of nodeB's adapter
   Names made;           // the nodes a -i -r run makes
-  bool stamped;         // nodeA's area is set after it
   const char* report;   // what a run without options says
   std::string debug;    // in the -d output
   bool unasked = true;  // a run without -r removes r@_nodeB
@@ -350,25 +343,25 @@ constexpr char kTries[] =
     "IO_GetProcessorInquiry: 5, trying IO_SCSI()\nIO_SCSI() returned ";
 
 const BusCase kBusCases[] = {
-    {"open=EIO", "", {"r@_nodeB"}, false, "",
+    {"open=EIO", "", {"r@_nodeB"}, "",
      "setup_initiator(c@t7d0s0)\nOpen Initiator Node: $c@, Errno=5\n"},
-    {"inquiry=fail passthru=fail", "", {"r@_nodeB"}, false, "",
+    {"inquiry=fail passthru=fail", "", {"r@_nodeB"}, "",
      "setup_initiator,IO_Inquiry($c@)"},
-    {"procinquiry=fail", "", {"c@", "r@_nodeB"}, true,
+    {"procinquiry=fail", "", {"c@", "r@_nodeB"},
      "Initiator $c@: set to c@:nodeA\nResponder $r@_nodeB: set to c0:nodeB\n",
      std::string(kTries) + "0, errno=", false},
-    {"procinquiry=fail passthru=fail", "", {"r@_nodeB"}, false, "",
+    {"procinquiry=fail passthru=fail", "", {"r@_nodeB"}, "",
      std::string(kTries) +
          "-1, errno=5\nsetup_initiator, IO_GetProcessorInquiry($c@): 5\n"},
     // The node is asked for before the area is written.
-    {"setinquiry=fail", "", {"c@", "r@_nodeB"}, false,
+    {"setinquiry=fail", "", {"c@", "r@_nodeB"},
      "Initiator $c@: uninitialized\n",
      "Setting Vendor Specific Information\n"
      "setup_initiator, IO_SetInitiatorInquiry($c@): 5\n"},
-    {"", "inquiry=fail passthru=fail", {"c@"}, true,
+    {"", "inquiry=fail passthru=fail", {"c@"},
      "Initiator $c@: set to c@:nodeA\n",
      "IO_Inquiry failure to c@t6d0s0, Errno=5\n", false},
-    {"", "procinquiry=fail passthru=fail", {"c@"}, true,
+    {"", "procinquiry=fail passthru=fail", {"c@"},
      "Initiator $c@: set to c@:nodeA\n",
      "IO_GetProcessorInquiry failure to c@t6d0s0: Errno=5\n", false},
 };
@@ -377,8 +370,8 @@ TEST_F(RobustFaultsTest, EveryFaultLeavesExactlyWhatCouldBeRead) {
   // The disk faults share bus c0, whose first disk opens, so that the
   // responder scan covers every target: a disk that cannot be opened is
   // passed over (ENXIO ends no scan), the pass-through answers an INQUIRY
-  // that fails, serial numbers need the pass-through and the serial page,
-  // and the adapters' own commands do not matter to a disk.
+  // that fails, serial numbers need the pass-through, and the adapters' own
+  // commands do not matter to a disk.
   std::string fabric =
       "bus disks\n  adapter nodeA 0 0 0 7\n"
       "  adapter nodeB 0 0 0 6 stamp=c0:nodeB\n"
@@ -386,8 +379,7 @@ TEST_F(RobustFaultsTest, EveryFaultLeavesExactlyWhatCouldBeRead) {
       "  disk 3 SEAGATE ST1 0001 serial=D3 open=ENXIO\n"
       "  disk 5 SEAGATE ST1 0001 serial=D5 inquiry=fail\n"
       "  disk 8 SEAGATE ST1 0001 serial=D8 passthru=fail\n"
-      "  disk 10 SEAGATE ST1 0001 serial=D10 procinquiry=fail setinquiry=fail\n"
-      "  disk 12 SEAGATE ST1 0001 serial=D12 evpd=fail\n";
+      "  disk 10 SEAGATE ST1 0001 serial=D10 procinquiry=fail setinquiry=fail\n";
   std::string info = InfoLine("0", 0, "SEAGATE", "ST1", "0001", "D0") +
                      InfoLine("0", 5, "SEAGATE", "ST1", "0001", "D5") +
                      InfoLine("0", 10, "SEAGATE", "ST1", "0001", "D10");
@@ -395,9 +387,7 @@ TEST_F(RobustFaultsTest, EveryFaultLeavesExactlyWhatCouldBeRead) {
       "qv_cspec: Warning: Initiator mismatch: tdev=c20t0, idev=c73t7\n";
   const std::string err =
       "qv_cspec: IO_SCSI failure (5)\nqv_cspec: unable to obtain serial "
-      "number for device c0t8d0s0 (Vendor ID <SEAGATE >)\n"
-      "qv_cspec: IO_SCSI failure (5)\nqv_cspec: unable to obtain serial "
-      "number for device c0t12d0s0 (Vendor ID <SEAGATE >)\n" +
+      "number for device c0t8d0s0 (Vendor ID <SEAGATE >)\n" +
       mismatch;
   Names made = {"c0", "r0_nodeB"}, left = made;
   std::string report =
@@ -432,21 +422,14 @@ TEST_F(RobustFaultsTest, EveryFaultLeavesExactlyWhatCouldBeRead) {
     Expect({"-i", "-r"}, "", err, made);
     EXPECT_EQ(cluster_.DeviceInfo("nodeA"), info) << run;
   }
-  e2e::RunResult shown = cluster_.Show();
+  // Debug says which fallback each fault took.
   e2e::RunResult r = cluster_.Cspec("nodeA", {"-d", "-i", "-r"});
   EXPECT_EQ(r.status, 0);
   port = 0;
   for (const BusCase& c : kBusCases) {
     const std::string a = Adapter(++port);
-    SCOPED_TRACE(a);
-    EXPECT_NE(shown.out.find(Fill(c.stamped ? "adapter nodeA c@: set to c@:nodeA"
-                                            : "adapter nodeA c@: uninitialized",
-                                  a)),
-              shown.out.npos);
-    // Debug says which fallback each fault took.
-    EXPECT_NE(r.err.find(Fill(c.debug, a)), r.err.npos);
+    EXPECT_NE(r.err.find(Fill(c.debug, a)), r.err.npos) << a;
   }
-  EXPECT_NE(shown.out.find("adapter nodeA c20: uninitialized"), shown.out.npos);
   // A report says what it could ask.
   Expect({}, report, mismatch, made);
   // Without -r the responders of a bus whose initiator failed go.
@@ -531,23 +514,16 @@ TEST_F(RobustFaultsTest, FarNodeNameThatIsNoFileNameIsNotUsed) {
   const struct {
     std::string name;  // nodeB's node name as the fabric writes it
     const char* shown;
-    std::string area = "";  // or as its area holds it (magic, owner c0, name)
   } cases[] = {
       {"ev/il", "ev/il"},
       {"..", ".."},
-      {".hidden", ".hidden"},
       {"esc\033[2J", "esc\\033[2J"},
       {"back\\slash", "back\\\\slash"},
       {"high\xff", "high\\377"},
-      // The fabric cannot write these: the state file can.
-      {"nodeB", "new\\012line", "fe00006e65770a6c696e65000000000000000000"},
-      {"nodeB", "quo\\\"te", "fe000071756f2274650000000000000000000000"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.shown);
     e2e::WriteFile(cluster_.dir() + "/fabric", Fill(kHostileFabric, c.name));
-    e2e::WriteFile(cluster_.dir() + "/fabric.state",
-                   c.area.empty() ? "" : "nodeB 0.0.0 " + c.area + "\n");
     const std::string warning = std::string("qv_cspec: Warning: Ignoring ") +
                                 "node name \"" + c.shown +
                                 "\" of responder c0t6: not a plain file name\n";
