@@ -7,6 +7,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <string>
 
 #include "cspec/alloc.h"
@@ -42,35 +43,7 @@ struct Text {
   FILE* in;
 };
 
-class XlistTest : public testing::Test {
- protected:
-  void TearDown() override {
-    opt_debug = 0;
-    set_cspec_allocator(nullptr);
-    build_from("");  // releases the list
-  }
-  // Reads text as the list file, with allowed allocations succeeding (all
-  // when negative); returns what it said with -d.
-  static std::string build_from(const std::string& text, int allowed = -1) {
-    g_allocations_left = allowed;
-    set_cspec_allocator(failing_alloc);
-    Text file(text);
-    CaptureStderr();
-    build_xlist(file.in);
-    return GetCapturedStderr();
-  }
-  // The list as text with 01h shown as '|'.
-  static std::string shown() {
-    if (xlist == nullptr) return kNoList;
-    std::string text = xlist;
-    for (char& c : text) {
-      if (c == kXlistSeparator) c = '|';
-    }
-    return text;
-  }
-};
-
-TEST_F(XlistTest, EntriesLoseBlanksCommentsAreSkippedAndMemoryRunsOut) {
+TEST(XlistTest, EntriesLoseBlanksCommentsAreSkippedAndMemoryRunsOut) {
   const std::string a200(200, 'a');
   const struct {
     std::string text;
@@ -96,21 +69,45 @@ TEST_F(XlistTest, EntriesLoseBlanksCommentsAreSkippedAndMemoryRunsOut) {
        "mkxlist: Malloc failed on reallocation\n"},
   };
   opt_debug = 1;
+  set_cspec_allocator(failing_alloc);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text.substr(0, 200));
-    EXPECT_EQ(build_from(c.text, c.allowed),
-              "mkxlist: Building the exclusion list\n" + c.said +
-                  "mkxlist: Finished\n");
-    EXPECT_EQ(shown(), c.list);
+    g_allocations_left = c.allowed;
+    Text file(c.text);
+    CaptureStderr();
+    build_xlist(file.in);
+    EXPECT_EQ(GetCapturedStderr(), "mkxlist: Building the exclusion list\n" +
+                                       c.said + "mkxlist: Finished\n");
+    // The list as text with 01h shown as '|'.
+    std::string list = xlist != nullptr ? xlist : kNoList;
+    std::replace(list.begin(), list.end(), kXlistSeparator, '|');
+    EXPECT_EQ(list, c.list);
     EXPECT_EQ(xlist_count, c.count);
     EXPECT_TRUE(c.count > 0 || xlist_size == 0u);
   }
+  opt_debug = 0;
+  set_cspec_allocator(nullptr);
 }
 
 TEST(NodeListTest, OnlyTheFirstOtherNameBecomesTheRenameTarget) {
   const std::string dir = "/usr/ruded/subsys/scsi/resources/hostadp/cspecials";
   const std::string r10 = dir + "/r10", r10b = dir + "/r10_nodeB";
   const uint32_t dev = make_dev(35, 0, 1, 0, 7);
+  // Out of storage for the entry, for the copy of its name, then (the entry
+  // made) for the rename target's name: said, and nothing is linked.
+  set_cspec_allocator(failing_alloc);
+  for (int allowed : {0, 1, 2}) {
+    g_allocations_left = allowed;
+    if (allowed == 2) {
+      ASSERT_EQ(add_node(r10.c_str(), dev + 1, NODE_CURRENT), 0);
+    }
+    CaptureStderr();
+    EXPECT_EQ(add_node(r10b.c_str(), dev + 1, NODE_RESPONDER), -1) << allowed;
+    EXPECT_EQ(GetCapturedStderr(), "qv_cspec: No more memory\n");
+    EXPECT_EQ(node_list == nullptr, allowed < 2);
+  }
+  EXPECT_EQ(node_list->newname, nullptr);
+  set_cspec_allocator(nullptr);
   ASSERT_EQ(add_node(r10.c_str(), dev, NODE_CURRENT), 0);
   EXPECT_EQ(add_node(r10b.c_str(), dev, NODE_RESPONDER), 1);
   // Any other name than the entry's own, even the stored newname, clashes.

@@ -22,7 +22,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -92,9 +91,12 @@ TEST_F(CspecE2eTest, OptionsAndTheCspecialsDirectory) {
   // Nothing is done before the options are read.
   for (const char* bad : {"-x", "-dq", "-?"}) Expect({bad}, "", usage, {}, 1);
   EXPECT_FALSE(e2e::Exists(cluster_.Cspecials("nodeA")));
-  // Repeated options and words after them are accepted.
-  Expect({"-c", "-c", "-d", "-d", "extra", "-x"}, "", "", {}, 0, "nodeA",
-         kPart);
+  // Repeated options and words after them are accepted.  Without hardware
+  // nothing is found, marked or kept: -r empties device_info.
+  e2e::WriteFile(At(e2e::kDeviceInfo), "old line\n");
+  Expect({"-r", "-c", "-r", "-c", "extra", "-x"}, "", "", {});
+  EXPECT_EQ(cluster_.DeviceInfo("nodeA"), "");
+  EXPECT_FALSE(e2e::Exists(At("/var/lib/ruded")));
   struct stat st;
   ASSERT_EQ(stat(cluster_.Cspecials("nodeA").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode, S_IFDIR | 0755u);
@@ -148,24 +150,18 @@ TEST_F(CspecE2eTest, ScanRemovesDuplicatesAlwaysAndUnaskedNodesWithIOrR) {
          kAnyOrder);
 }
 
-TEST_F(CspecE2eTest, DeviceInfoIsEmptiedUnderItsLockOnlyWithR) {
+// Locked by another process, device_info is left alone.
+TEST_F(CspecE2eTest, DeviceInfoIsEmptiedOnlyUnderItsLock) {
   Bare();
   e2e::WriteFile(At(e2e::kDeviceInfo), "old line\n");
-  // Locked by another process, it is left alone.
   int fd = open(At(e2e::kDeviceInfo).c_str(), O_RDWR);
   ASSERT_EQ(lockf(fd, F_LOCK, 0), 0);
   e2e::RunResult r = cluster_.Cspec("nodeA", {"-r"});
   close(fd);
   EXPECT_EQ(r.status, 0);
-  EXPECT_TRUE(std::regex_match(
-      r.err, std::regex("qv_cspec: Unable to get exclusive lock on SCSI "
-                        "device info file: (11|13)\n")))
-      << r.err;
+  EXPECT_EQ(r.err, "qv_cspec: Unable to get exclusive lock on SCSI device "
+                   "info file: 11\n");
   EXPECT_EQ(cluster_.DeviceInfo("nodeA"), "old line\n");
-  // Without hardware nothing is found, marked or kept.
-  Expect({"-r"}, "", "", {});
-  EXPECT_EQ(cluster_.DeviceInfo("nodeA"), "");
-  EXPECT_FALSE(e2e::Exists(At("/var/lib/ruded")));
 }
 
 TEST_F(CspecE2eTest, DebugShowsListLimitsDumpsMajorAndEveryTry) {
@@ -470,16 +466,8 @@ TEST_F(RobustFaultsTest, OpenFailuresShortenTheSearch) {
   EXPECT_EQ(e2e::Lines(r.err, "mk tmp nod(").size(), 88u);
   EXPECT_EQ(e2e::Lines(r.err, "setup_initiator(").size(), 5u);
   // The responder scan starts at the first target that opens.
-  for (const char* said : {"Open tmp node: c1t5d0s0, Errno=6\n",
-                           "Open tmp node: c1t4d0s0, Errno=19\n",
-                           "Open tmp node: c30t0d0s0, Errno=5\n",
-                           "Open tmp node: c30t1d0s0, Errno=16\n",
-                           "Open tmp node: c30t2d0s0, Errno=5\n",
-                           "Open Responder Node: c30t4d0s0, Errno=19\n"})
-    EXPECT_NE(r.err.find(said), r.err.npos) << said;
-  for (const char* t : {"t0", "t1", "t2", "t7"})
-    EXPECT_EQ(r.err.find(std::string("Responder Node: c30") + t + "d"),
-              r.err.npos);
+  EXPECT_EQ(e2e::Lines(r.err, "Open Responder Node: c30t").at(0),
+            "Open Responder Node: c30t4d0s0, Errno=19");
   EXPECT_EQ(e2e::ListDir(cluster_.Cspecials("nodeA")), Names{});
   EXPECT_EQ(cluster_.DeviceInfo("nodeA"),
             InfoLine("0", 1, "SEAGATE", "S", "1", "1") +
@@ -516,7 +504,7 @@ TEST_F(RobustFaultsTest, FarNodeNameThatIsNoFileNameIsNotUsed) {
     const char* shown;
   } cases[] = {
       {"ev/il", "ev/il"},
-      {"..", ".."},
+      {".hidden", ".hidden"},
       {"esc\033[2J", "esc\\033[2J"},
       {"back\\slash", "back\\\\slash"},
       {"high\xff", "high\\377"},
