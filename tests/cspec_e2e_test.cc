@@ -502,16 +502,21 @@ TEST_F(RobustFaultsTest, FarNodeNameThatIsNoFileNameIsNotUsed) {
   const struct {
     std::string name;  // nodeB's node name as the fabric writes it
     const char* shown;
+    std::string area = "";  // or as its area holds it (magic, owner c0, name)
   } cases[] = {
       {"ev/il", "ev/il"},
       {".hidden", ".hidden"},
       {"esc\033[2J", "esc\\033[2J"},
       {"back\\slash", "back\\\\slash"},
       {"high\xff", "high\\377"},
+      // The fabric cannot write a quote: the state file can.
+      {"nodeB", "quo\\\"te", "fe000071756f2274650000000000000000000000"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.shown);
     e2e::WriteFile(cluster_.dir() + "/fabric", Fill(kHostileFabric, c.name));
+    e2e::WriteFile(cluster_.dir() + "/fabric.state",
+                   c.area.empty() ? "" : "nodeB 0.0.0 " + c.area + "\n");
     const std::string warning = std::string("qv_cspec: Warning: Ignoring ") +
                                 "node name \"" + c.shown +
                                 "\" of responder c0t6: not a plain file name\n";
