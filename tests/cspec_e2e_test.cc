@@ -3,9 +3,10 @@
 // naming each other's, the probe's search, and disks identified into
 // device_info.  Each scenario is a table of runs, each row checked whole.
 //
-// Every fault the simulated hardware can inject, in one fabric: a disk
-// with each fault on one shared bus, and one bus of its own for each fault
-// on this machine's adapter and on the far machine's adapter.  qv_cspec
+// The faults the simulated hardware can inject, one for each way qv_cspec
+// handles them, in one fabric: disks with faults on one shared bus, and a
+// bus of its own for each fault of this machine's adapter or of the far
+// machine's adapter that takes its own path.  qv_cspec
 // must end with status 0 whatever fails, list in device_info exactly the
 // disks that could be read, make exactly the nodes whose setup succeeded,
 // report what it could ask and say with -d which fallback it took.  Then
