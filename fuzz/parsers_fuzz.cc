@@ -12,6 +12,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -27,12 +28,6 @@ void Require(bool ok) {
   if (!ok) __builtin_trap();
 }
 
-int LineCount(std::string_view text) {
-  int lines = 1;
-  for (char c : text) lines += c == '\n';
-  return lines;
-}
-
 void CheckDevice(const scsi::Fabric& fabric, const scsi::Device& d) {
   Require(fabric.At(d.bus, d.target) == &d);
   Require(d.vendor.size() <= 8 && d.product.size() <= 16 &&
@@ -40,32 +35,32 @@ void CheckDevice(const scsi::Fabric& fabric, const scsi::Device& d) {
   scsi::Reply reply = scsi::StandardInquiry(d, d.stamp);
   Require(reply.length == 36 || reply.length == 56);
   for (int page : {scsi::kSerialPage, scsi::kVendorSerialPage}) {
-    Require(scsi::SerialPage(d, page, &reply));
-    Require(reply.length < reply.bytes.size());
+    Require(scsi::SerialPage(d, page, &reply) &&
+            reply.length < reply.bytes.size());
   }
   if (d.kind == scsi::DeviceKind::kAdapter) {
-    Require(fabric.FindAdapter(d.machine, d.port) == &d);
-    Require(fabric.HasController(d.machine, d.port.bus, d.port.controller));
-    Require(!scsi::DescribeArea(d.stamp).empty());
+    Require(fabric.FindAdapter(d.machine, d.port) == &d &&
+            fabric.HasController(d.machine, d.port.bus, d.port.controller) &&
+            !scsi::DescribeArea(d.stamp).empty());
   }
 }
 
 void FuzzFabric(std::string_view text) {
+  const long lines = 1 + std::count(text.begin(), text.end(), '\n');
   scsi::Fabric fabric;
   scsi::ParseError error;
   if (!scsi::ParseFabric(text, &fabric, &error)) {
-    Require(error.line >= 1 && error.line <= LineCount(text));
-    Require(!error.message.empty());
+    Require(error.line >= 1 && error.line <= lines && !error.message.empty());
   } else {
     for (const scsi::Device& d : fabric.devices()) CheckDevice(fabric, d);
   }
   scsi::AreaMap areas, again;
   if (!scsi::ParseState(text, &areas, &error)) {
-    Require(error.line >= 1 && error.line <= LineCount(text));
+    Require(error.line >= 1 && error.line <= lines);
     return;
   }
-  Require(scsi::ParseState(scsi::FormatState(areas), &again, &error));
-  Require(again == areas);
+  Require(scsi::ParseState(scsi::FormatState(areas), &again, &error) &&
+          again == areas);
 }
 
 void FuzzFile(char which, std::string text) {
@@ -76,10 +71,7 @@ void FuzzFile(char which, std::string text) {
   if (which == 'x') build_xlist(in);
   fclose(in);
   if (which != 'x') return;
-  if (xlist == nullptr) {
-    Require(xlist_count == 0 && xlist_size == 0);
-    return;
-  }
+  if (xlist == nullptr) return Require(xlist_count == 0 && xlist_size == 0);
   size_t length = strlen(xlist);
   Require(xlist[0] == kXlistSeparator && xlist[length - 1] == kXlistSeparator);
   Require(length + 1 <= xlist_size && xlist_count > 0);

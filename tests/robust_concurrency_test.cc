@@ -1,7 +1,6 @@
 // qv_cspec runs at the same moment and runs interrupted.  Two machines
-// stamping their adapters on the same buses, and two -r runs of one
-// machine competing for device_info: the fabrics are large so that the
-// runs overlap, and every assertion holds whichever run comes first.  A
+// stamping their adapters on the same buses: the fabric is large so that
+// the runs overlap, and every assertion holds whichever run comes first.  A
 // -d -r run stalled mid-probe (its lines fill a pipe nobody reads) holds
 // the lock on device_info and its probe node: a second -r run leaves the
 // file to it, and each signal removes the node and ends the run as the
@@ -14,7 +13,6 @@
 #include <string.h>
 #include <sys/resource.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -34,14 +32,12 @@ const std::string kLocked =
 
 // Buses s0, s1, ... shared by nodeA's port i (target 7) and nodeB's port i
 // (target 6), each with disks "SEAGATE ST1 0001" at the given targets,
-// serial S<bus>T<target>; nodeB's areas preset when stamped.
-std::string SharedBuses(int count, const std::vector<int>& disks,
-                        bool stamped) {
+// serial S<bus>T<target>.
+std::string SharedBuses(int count, const std::vector<int>& disks) {
   std::string fabric;
   for (int i = 0; i < count; ++i) {
     fabric += "bus s" + std::to_string(i) + "\n  adapter nodeA " +
-              e2e::Port(i) + " 7\n  adapter nodeB " + e2e::Port(i) + " 6" +
-              (stamped ? " stamp=c0:nodeB" : "") + "\n";
+              e2e::Port(i) + " 7\n  adapter nodeB " + e2e::Port(i) + " 6\n";
     for (int t : disks)
       fabric += "  disk " + std::to_string(t) + " SEAGATE ST1 0001 serial=S" +
                 std::to_string(i) + "T" + std::to_string(t) + "\n";
@@ -49,65 +45,19 @@ std::string SharedBuses(int count, const std::vector<int>& disks,
   return fabric;
 }
 
-class RobustConcurrencyTest : public testing::Test {
- protected:
-  // A probe by nodeA that is long: eight shared buses with fourteen disks
-  // each, then 128 ports of nodeA alone, each costing fifteen failed tries
-  // and, with -d, some 900 bytes of lines: enough to fill a pipe while
-  // device_info is locked.  A first -r run alone writes the device_info
-  // every later run must leave whole (its text is checked line by line in
-  // cspec_e2e_test): a line for each of the 112 disks.
-  void MakeLong() {
-    // SIGQUIT would leave a core file in the machine's directory.
-    const struct rlimit no_core = {0, 0};
-    setrlimit(RLIMIT_CORE, &no_core);
-    std::string fabric =
-        SharedBuses(8, {0, 1, 2, 3, 4, 5, 8, 9, 10, 11, 12, 13, 14, 15}, true);
-    for (int p = 0; p < 128; ++p)
-      fabric += "bus l" + std::to_string(p) + "\n  adapter nodeA " +
-                std::to_string(1 + p / 32) + " " + std::to_string(p / 4 % 8) +
-                " " + std::to_string(p % 4) + " 15\n";
-    ASSERT_EQ(cluster_.Create(fabric).status, 0);
-    ASSERT_EQ(cluster_.Cspec("nodeA", {"-r"}).status, 0);
-    info_ = cluster_.DeviceInfo("nodeA");
-    ASSERT_EQ(e2e::Lines(info_, "c").size(), 112u) << info_;
-  }
-
-  // A -d -r run stopped mid-probe with its probe node made, which it does
-  // only once it holds the lock on device_info.
-  std::unique_ptr<Running> StartStalled(const std::vector<int>& ignored = {}) {
-    auto run = std::make_unique<Running>(cluster_, "nodeA", Names{"-d", "-r"},
-                                         ignored);
-    const std::string node = cluster_.Hostadp("nodeA") + "/" + run->TmpNode();
-    EXPECT_TRUE(e2e::WaitFor([&] { return e2e::Exists(node); }));
-    return run;
-  }
-  // What a run leaves behind: no probe node or anything else beside the
-  // machine's files, and, when whole, device_info as a run alone wrote it.
-  void ExpectClean(bool whole) {
-    EXPECT_EQ(e2e::ListDir(cluster_.Hostadp("nodeA")),
-              (Names{"cspecials", "device_info"}));
-    if (!whole) return;
-    EXPECT_EQ(cluster_.DeviceInfo("nodeA"), info_);
-  }
-
-  e2e::ScopedTempDir tmp_;
-  Cluster cluster_{tmp_.path() + "/cluster"};
-  std::string info_;
-};
-
 // fakeroot's daemon keeps the faked type and number of each node by inode,
 // and when two processes make and remove nodes at once it sometimes answers
 // stat() for a reused inode with another's record (2 wrong answers in 40000
 // here): a probe node then looks like no device and a disk or stamp goes
 // missing.  Runs side by side need real root.
-TEST_F(RobustConcurrencyTest, TwoMachinesStampingOneBusAtOnceKeepBothAreas) {
+TEST(RobustConcurrencyTest, TwoMachinesStampingOneBusAtOnceKeepBothAreas) {
   if (getenv("FAKEROOTKEY")) GTEST_SKIP() << "nodes are faked by fakeroot";
+  e2e::ScopedTempDir tmp;
   constexpr int kBuses = 32;
   for (int round = 0; round < 4; ++round) {
     SCOPED_TRACE(round);
-    Cluster cluster(tmp_.path() + "/c" + std::to_string(round));
-    e2e::RunResult r = cluster.Create(SharedBuses(kBuses, {0, 1, 2, 3}, false));
+    Cluster cluster(tmp.path() + "/c" + std::to_string(round));
+    e2e::RunResult r = cluster.Create(SharedBuses(kBuses, {0, 1, 2, 3}));
     ASSERT_EQ(r.status, 0) << r.err;
     Running a(cluster, "nodeA", {"-i"});
     Running b(cluster, "nodeB", {"-i"});
@@ -127,44 +77,33 @@ TEST_F(RobustConcurrencyTest, TwoMachinesStampingOneBusAtOnceKeepBothAreas) {
   }
 }
 
-TEST_F(RobustConcurrencyTest, DashRRunsAtOnceLeaveDeviceInfoWhole) {
-  MakeLong();
-  // A second -r run leaves the file to the stalled one.
-  std::unique_ptr<Running> first = StartStalled();
-  e2e::RunResult r = cluster_.Cspec("nodeA", {"-r"});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, kLocked);
-  EXPECT_EQ(first->Wait().status, 0);
-  ExpectClean(true);
-  if (getenv("FAKEROOTKEY")) GTEST_SKIP() << "nodes are faked by fakeroot";
-  int overlapped = 0;
-  for (int round = 0; round < 4; ++round) {
-    SCOPED_TRACE(round);
-    Running a(cluster_, "nodeA", {"-r"});
-    Running b(cluster_, "nodeA", {"-r"});
-    int locked = 0;
-    for (Running* run : {&a, &b}) {
-      r = run->Wait();
-      EXPECT_EQ(r.status, 0);
-      EXPECT_EQ(r.out, "");
-      // Either it had the file, or the other run had it all along.
-      locked += r.err == kLocked;
-      EXPECT_TRUE(r.err == "" || r.err == kLocked) << r.err;
-    }
-    EXPECT_LE(locked, 1);
-    overlapped += locked;
-    ExpectClean(true);
-  }
-  printf("two -r runs at once: %d of 4 rounds overlapped\n", overlapped);
-}
-
-// Each signal ends the stalled run as it would end the command, after the
-// probe node is removed; a signal its caller ignores stays ignored (then
-// reading the pipe lets the run end).  Killed outright, it leaves its node
-// but not its lock.  Either way the next -r run gets device_info.
-TEST_F(RobustConcurrencyTest, EachSignalRemovesTheProbeNodeAndTheLock) {
-  MakeLong();
+// A -d -r run by nodeA that is long: eight shared buses with fourteen
+// disks each, then 128 ports of nodeA alone, each costing fifteen failed
+// tries and, with -d, some 900 bytes of lines: enough to fill a pipe while
+// device_info is locked.  It stalls with its probe node made, which it
+// does only once it holds the lock on device_info: a second -r run beside
+// it leaves the file to it.  Each signal then ends the stalled run as it would end
+// the command, after the probe node is removed; a signal its caller
+// ignores stays ignored (then reading the pipe lets the run end, its
+// device_info whole).  Killed outright, it leaves its node but not its
+// lock.  Either way the next -r run gets device_info.
+TEST(RobustConcurrencyTest, EachSignalRemovesTheProbeNodeAndTheLock) {
+  // SIGQUIT would leave a core file in the machine's directory.
+  const struct rlimit no_core = {0, 0};
+  setrlimit(RLIMIT_CORE, &no_core);
+  e2e::ScopedTempDir tmp;
+  Cluster cluster(tmp.path() + "/cluster");
+  std::string fabric =
+      SharedBuses(8, {0, 1, 2, 3, 4, 5, 8, 9, 10, 11, 12, 13, 14, 15});
+  for (int p = 0; p < 128; ++p)
+    fabric += "bus l" + std::to_string(p) + "\n  adapter nodeA " +
+              std::to_string(1 + p / 32) + " " + std::to_string(p / 4 % 8) +
+              " " + std::to_string(p % 4) + " 15\n";
+  ASSERT_EQ(cluster.Create(fabric).status, 0);
+  // What a -r run alone writes: a line for each of the 112 disks.
+  ASSERT_EQ(cluster.Cspec("nodeA", {"-r"}).status, 0);
+  const std::string info = cluster.DeviceInfo("nodeA");
+  ASSERT_EQ(e2e::Lines(info, "c").size(), 112u) << info;
   const struct {
     int sig;
     std::vector<int> ignored;
@@ -177,14 +116,28 @@ TEST_F(RobustConcurrencyTest, EachSignalRemovesTheProbeNodeAndTheLock) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << strsignal(c.sig) << c.ignored.size());
-    std::unique_ptr<Running> run = StartStalled(c.ignored);
-    ASSERT_EQ(kill(run->pid(), c.sig), 0);
-    EXPECT_EQ(run->Wait().status, c.status);
-    if (c.sig != SIGKILL) ExpectClean(false);
-    e2e::RunResult r = cluster_.Cspec("nodeA", {"-r"});
+    Running run(cluster, "nodeA", {"-d", "-r"}, c.ignored);
+    const std::string node = cluster.Hostadp("nodeA") + "/" + run.TmpNode();
+    ASSERT_TRUE(e2e::WaitFor([&] { return e2e::Exists(node); }));
+    e2e::RunResult r;
+    if (c.status == 0) {
+      r = cluster.Cspec("nodeA", {"-r"});
+      EXPECT_EQ(r.status, 0);
+      EXPECT_EQ(r.out + r.err, kLocked);
+    }
+    ASSERT_EQ(kill(run.pid(), c.sig), 0);
+    EXPECT_EQ(run.Wait().status, c.status);
+    if (c.sig != SIGKILL) {
+      EXPECT_EQ(e2e::ListDir(cluster.Hostadp("nodeA")),
+                (Names{"cspecials", "device_info"}));
+    }
+    if (c.status == 0) {
+      EXPECT_EQ(cluster.DeviceInfo("nodeA"), info);
+    }
+    r = cluster.Cspec("nodeA", {"-r"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(cluster_.DeviceInfo("nodeA"), info_);
+    EXPECT_EQ(cluster.DeviceInfo("nodeA"), info);
   }
 }
 
