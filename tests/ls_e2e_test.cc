@@ -124,9 +124,12 @@ TEST_F(LsE2eTest, FailedCallsLeaveEverythingAsItWas) {
     bool sent = false;  // RSClient ran
   } rows[] = {
       // gamma is in nobody's registry: were it asked for all the same,
-      // RSClient would run (and be counted).  The queries share one remote
-      // run; their components are the unit test's.
+      // RSClient would run (and be counted).  One row per place that runs
+      // a remote query (a method query shares its attribute query's).
       {{"attr", "gamma:System", "nodename"}, {"LOG LS.LSQueryattr" + unknown}},
+      {{"attrs", "gamma:System"}, {"LOG LS.LSQueryattrs" + unknown}},
+      {{"obj", "gamma:System"}, {"LOG LS.LSQueryobj" + unknown}},
+      {{"next", "all", "gamma:"}, {"LOG LS.LSQuerynext" + unknown}},
       {{"aliases", "Containment=gamma"}, {"LOG LS.LSBrowse" + unknown, failed}},
       {{"put", "gamma:System", "a=1"}, {"LOG LS.LSPut" + unknown}},
       {{"perform", "gamma:System", "do_echo", "a=1"}, {"LOG RS.RSPerform" + unknown}},
@@ -297,6 +300,8 @@ TEST_F(LsE2eTest, RemoteCommandsOutputFailureAndWhatReachesThem) {
        {"LOG LS.LSQuerylist 701 1: " + bin + "RSClient -N beta -E " + quoted +
         "OTgetattr -A disk1 -K size\" > " + tmp + "ZU_query\\w{6} failed"},
        1},
+      {"OTgetobj", "", {"obj", "beta:disk1"}, "NULL\n",
+       {"LOG LS.LSQuerylist 701 1: .*OTgetobj -A disk1\" > .*ZU_query\\w{6} failed"}, 1},
       {"OTnextalias", "", {"next", "all", "beta:disk1"}, "NULL\n",
        {"LOG LS.LSQuerynext 701 1: .*OTnextalias -C all -P disk1\" > .*ZU_query\\w{6} failed"},
        1},
