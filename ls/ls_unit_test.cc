@@ -11,6 +11,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -248,7 +249,8 @@ TEST_F(LsUnitTest, RegistryLockedByWriterFailsAtOnceReadersShare) {
     ASSERT_GE(child, 0);
     if (child == 0) {
       // Another process holds the lock until the parent has looked and
-      // ends it.
+      // ends it (or ends itself).
+      prctl(PR_SET_PDEATHSIG, SIGKILL);
       struct flock lock = {};
       lock.l_type = type;
       const int fd = open(Under("/etc/KELDA_servers").c_str(), O_RDWR);

@@ -2,7 +2,7 @@
 // prints its result, so that end-to-end tests can run libls as a separate
 // process on a simulated machine (RUDED_ROOT).
 //
-//   ls_call [-s skip] <operation> <arguments>
+//   ls_call [-s skip] [-S] <operation> <arguments>
 //     attr|meth <netalias> <name>     LSQueryattr / LSQuerymeth
 //     attrs|meths|obj <netalias>      LSQueryattrs / LSQuerymeths / LSQueryobjs
 //     next <selector> <netalias>      LSQuerynext
@@ -42,7 +42,7 @@
 namespace {
 
 int Usage() {
-  fprintf(stderr, "usage: ls_call [-s skip] <operation> <arguments>\n");
+  fprintf(stderr, "usage: ls_call [-s skip] [-S] <operation> <arguments>\n");
   return 2;
 }
 

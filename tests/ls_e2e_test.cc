@@ -271,6 +271,8 @@ TEST_F(LsE2eTest, RemoteCommandsOutputFailureAndWhatReachesThem) {
       {"OTgetattr", "size=12\nmore=1\n", {"attr", "beta:d", "size"}, "size=\"12\"\n", {}},
       {"OTgetattr", "", {"attr", "beta:d", "size"}, "NULL\n",
        {"LOG LS.LSQueryattr 799 5: getkeyword failed"}},
+      {"OTgetattr", "size\n", {"attr", "beta:d", "size"}, "NULL\n",
+       {"LOG LS.LSQueryattr 799 5: getkeyword failed"}},
       {"OTgetattrs", "", {"attrs", "beta:d"}, "", {}},
       {"OTgetattrs", "a=\"open\n", {"attrs", "beta:d"}, "NULL\n",
        {"LOG LS.LSQueryattrs 799 5: KeywordStreamToList failed"}},
