@@ -8,15 +8,15 @@
 // root is a scratch directory, so that what the library logs never
 // reaches the real /var/adm.
 
-#include <ftw.h>
 #include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "ls/ls_internal.h"
@@ -24,34 +24,27 @@
 
 namespace {
 
-std::string g_dir;
+std::filesystem::path g_dir;
 
-// Makes <tmp>/ls_fuzz.XXXXXX/m with etc/nodename "alpha" and var/adm/ (gone
-// at the exit), sets RUDED_ROOT to it and returns it.
+// Makes the machine root <tmp>/ls_fuzz.XXXXXX with etc/nodename "alpha" and
+// var/adm/ (gone at the exit), sets RUDED_ROOT to it and returns it.
 std::string MakeRoot() {
   const char* base = getenv("TMPDIR");
-  g_dir = std::string(base && *base ? base : "/tmp") + "/ls_fuzz.XXXXXX";
-  if (mkdtemp(g_dir.data()) == nullptr) abort();
-  atexit([] {
-    nftw(g_dir.c_str(), [](const char* p, const struct stat*, int, FTW*) { return remove(p); },
-         16, FTW_DEPTH | FTW_PHYS);
-  });
-  const std::string root = g_dir + "/m";
-  for (const char* d : {"", "/etc", "/tmp", "/var", "/var/adm"}) mkdir((root + d).c_str(), 0755);
-  FILE* f = fopen((root + "/etc/nodename").c_str(), "w");
-  if (f == nullptr) abort();
-  fputs("alpha\n", f);
-  fclose(f);
+  std::string root = std::string(base && *base ? base : "/tmp") + "/ls_fuzz.XXXXXX";
+  if (mkdtemp(root.data()) == nullptr) abort();
+  g_dir = root;
+  atexit([] { std::filesystem::remove_all(g_dir); });
+  std::filesystem::create_directories(g_dir / "etc");
+  std::filesystem::create_directories(g_dir / "var/adm");
+  std::ofstream(g_dir / "etc/nodename") << "alpha\n";
   setenv("RUDED_ROOT", root.c_str(), 1);
   unsetenv("OAM_TRACE");
   return root;
 }
 
 void CheckRegistry(const std::string& root, const uint8_t* data, size_t size) {
-  FILE* f = fopen((root + "/etc/KELDA_servers").c_str(), "wb");
-  if (f == nullptr) abort();
-  fwrite(data, 1, size, f);
-  fclose(f);
+  std::ofstream(root + "/etc/KELDA_servers", std::ios::binary)
+      .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   char* servers = LSGetservers();
   if (servers == nullptr) return;
   const std::string text = servers;

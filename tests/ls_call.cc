@@ -2,7 +2,7 @@
 // prints its result, so that end-to-end tests can run libls as a separate
 // process on a simulated machine (RUDED_ROOT).
 //
-//   ls_call [-s skip] <operation> <arguments>
+//   ls_call [-s skip] [-S] <operation> <arguments>
 //     attr|meth <netalias> <name>     LSQueryattr / LSQuerymeth
 //     attrs|meths|obj <netalias>      LSQueryattrs / LSQuerymeths / LSQueryobjs
 //     next <selector> <netalias>      LSQuerynext
@@ -11,6 +11,11 @@
 //     perform <netalias> <method> [pairs]   RSPerform
 //   pairs: keyword=value words, or a single "-" for no list (NULL).
 //   -s: walk the list's cursor past that many items before the call.
+//   -S: stepped, for the allocation-failure tests: reads allocation numbers
+//       from standard input, one a line, and for each runs the call in a
+//       child of this already loaded process with that allocation failing
+//       (-1: none); the child's standard error joins its output, and
+//       "ls_call: status <n>" follows it.
 //
 // Output: records as keyword="value" lines, objects as "alias <alias>"
 // followed by "attribute" and "method" lines, alias lists one per line,
@@ -19,14 +24,15 @@
 // changed the caller's list.  Before it exits it names on standard error
 // every file left in the machine's tmp/ ("leftover <name>"), so a test
 // sees what the call itself left behind.  Under the preloaded
-// robust_failmalloc.so only the call (and the release of its result) is
-// counted.
+// robust_failmalloc.so (with -S) only the call and the release of its
+// result are counted.
 
 #include <dirent.h>
 #include <dlfcn.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <string>
@@ -36,7 +42,7 @@
 namespace {
 
 int Usage() {
-  fprintf(stderr, "usage: ls_call [-s skip] <operation> <arguments>\n");
+  fprintf(stderr, "usage: ls_call [-s skip] [-S] <operation> <arguments>\n");
   return 2;
 }
 
@@ -115,40 +121,18 @@ int Call(int argc, char** argv, KeywordList* list) {
   return Usage();
 }
 
-void Hook(const char* name) {
-  if (void* f = dlsym(RTLD_DEFAULT, name)) reinterpret_cast<void (*)()>(f)();
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-  int skip = 0;
-  for (int opt; (opt = getopt(argc, argv, "+s:")) != -1;) {
-    if (opt != 's') return Usage();
-    skip = atoi(optarg);
-  }
-  if (optind >= argc) return Usage();
-  argc -= optind;
-  argv += optind;
-  // The lists' words follow the operation and its fixed arguments.
-  const std::string op = argv[0];
-  const int fixed = op == "aliases" ? 1 : op == "put" ? 2 : op == "perform" ? 3 : argc + 1;
-  KeywordList* list = argc >= fixed ? MakeList(argv + fixed, argc - fixed, skip) : nullptr;
+// Runs the call once; under the preloaded allocator (stepped), counts it
+// with allocation fail_at failing.
+int Counted(int argc, char** argv, KeywordList* list, long fail_at) {
   std::string before, after;
   PrintPairs("", list, &before);
-  // Printing must not allocate inside the count.
-  static char out[BUFSIZ];
-  setvbuf(stdout, out, _IOFBF, sizeof out);
-  // Under the count, what libls and the object-tool library set up once per
-  // process (the machine root, the log) is set up first, outside it.
-  if (dlsym(RTLD_DEFAULT, "robust_restart") != nullptr) {
-    free(LSQueryattr("System", "nodename"));
-    LSQuerynext("all", nullptr);  // logs a refusal
-  }
-  Hook("robust_restart");
+  using Start = void (*)(long, int);
+  const auto start = reinterpret_cast<Start>(dlsym(RTLD_DEFAULT, "robust_start"));
+  const auto report = reinterpret_cast<void (*)()>(dlsym(RTLD_DEFAULT, "robust_report"));
+  if (start != nullptr) start(fail_at, 1);
   int status = Call(argc, argv, list);
   fflush(stdout);
-  Hook("robust_report");
+  if (report != nullptr) report();
   PrintPairs("", list, &after);
   if (after != before) status = 3;
   if (list != nullptr) DestroyKeywordList(list);
@@ -160,4 +144,49 @@ int main(int argc, char** argv) {
     closedir(dir);
   }
   return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int skip = 0;
+  bool stepped = false;
+  for (int opt; (opt = getopt(argc, argv, "+s:S")) != -1;) {
+    if (opt == 'S') {
+      stepped = true;
+    } else if (opt == 's') {
+      skip = atoi(optarg);
+    } else {
+      return Usage();
+    }
+  }
+  if (optind >= argc) return Usage();
+  argc -= optind;
+  argv += optind;
+  // The lists' words follow the operation and its fixed arguments.
+  const std::string op = argv[0];
+  const int fixed = op == "aliases" ? 1 : op == "put" ? 2 : op == "perform" ? 3 : argc + 1;
+  KeywordList* list = argc >= fixed ? MakeList(argv + fixed, argc - fixed, skip) : nullptr;
+  // Printing must not allocate inside the count.
+  static char out[BUFSIZ];
+  setvbuf(stdout, out, _IOFBF, sizeof out);
+  if (!stepped) return Counted(argc, argv, list, -1);
+  // What libls and the object-tool library set up once per process (the
+  // machine root, the log) is set up first, outside every count.
+  free(LSQueryattr("System", "nodename"));
+  LSQuerynext("all", nullptr);  // logs a refusal
+  char line[32];
+  while (fgets(line, sizeof line, stdin) != nullptr) {
+    const pid_t child = fork();
+    if (child == 0) {
+      dup2(1, 2);
+      exit(Counted(argc, argv, list, atol(line)));
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    printf("ls_call: status %d\n",
+           WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
+    fflush(stdout);
+  }
+  return 0;
 }

@@ -17,13 +17,17 @@
 // the failure costs one step (a node, a line, a removal) and the run goes
 // on to remove its temporary node and end with status 0.
 
+#include <fcntl.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -37,17 +41,18 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-// Runs run(env) once with nothing failing, then once per allocation that
-// run counted, with that one failing; env preloads the allocator.  check
-// sees each run's number (-1 for the first), its result and how many
-// blocks it left.
-void Sweep(const std::string& name,
-           const std::function<e2e::RunResult(const std::map<std::string, std::string>&)>& run,
+using Env = std::map<std::string, std::string>;
+
+// Runs run(env, n) once with nothing failing (n = -1), then once per
+// allocation that run counted, with that one (n) failing; env preloads the
+// allocator and names its count file.  check sees each run's number, its
+// result and how many blocks it left.
+void Sweep(const std::string& name, const std::function<e2e::RunResult(Env&, long)>& run,
            const std::function<void(long, const e2e::RunResult&, long)>& check) {
   e2e::ScopedTempDir dir;
   const std::string file = dir.path() + "/count";
   const char* preloaded = getenv("LD_PRELOAD");  // fakeroot's, say
-  std::map<std::string, std::string> env = {
+  Env env = {
       {"LD_PRELOAD", std::string(ROBUST_FAILMALLOC) + (preloaded ? ":" + std::string(preloaded) : "")},
       {"ROBUST_ALLOC_COUNT", file}};
   long points = 0;
@@ -55,16 +60,64 @@ void Sweep(const std::string& name,
     SCOPED_TRACE(name + ", allocation " + std::to_string(n));
     if (n >= 0) env["ROBUST_ALLOC_FAIL"] = std::to_string(n);
     unlink(file.c_str());
-    const e2e::RunResult r = run(env);
+    const e2e::RunResult r = run(env, n);
     long allocations = 0, failed = 0, leaked = 0;
     std::istringstream(e2e::ReadFile(file)) >> allocations >> failed >> leaked;
     if (n < 0) points = allocations;
-    ASSERT_GT(points, 0) << r.err;
+    ASSERT_GT(points, 0) << r.out << r.err;
     EXPECT_EQ(failed, n >= 0) << "the allocation was not reached";
     check(n, r, leaked);
   }
   printf("%s: %ld allocation points\n", name.c_str(), points);
 }
+
+// ls_call -S under the preloaded allocator: Step(n) runs the call once
+// more, in a child of the one loaded process, with allocation n failing.
+class Stepper {
+ public:
+  Stepper(const std::vector<std::string>& args, const Env& env) {
+    signal(SIGPIPE, SIG_IGN);  // a stepper that died fails its steps
+    int in[2], out[2];
+    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) abort();
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(in[0], 0);
+      dup2(out[1], 1);
+      for (const auto& [k, v] : env)
+        v.empty() ? unsetenv(k.c_str()) : setenv(k.c_str(), v.c_str(), 1);
+      std::vector<char*> argv = {const_cast<char*>(LS_CALL), const_cast<char*>("-S")};
+      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      execv(LS_CALL, argv.data());
+      _exit(127);
+    }
+    close(in[0]);
+    close(out[1]);
+    to_ = fdopen(in[1], "w");
+    from_ = fdopen(out[0], "r");
+  }
+  ~Stepper() {
+    fclose(to_);  // the end of its input ends it
+    waitpid(pid_, nullptr, 0);
+    fclose(from_);
+  }
+  // The call's output and standard error, and its exit status.
+  e2e::RunResult Step(long n) {
+    fprintf(to_, "%ld\n", n);
+    fflush(to_);
+    e2e::RunResult r;
+    char line[1024];
+    while (fgets(line, sizeof line, from_) != nullptr &&
+           sscanf(line, "ls_call: status %d", &r.status) != 1)
+      r.out += line;
+    return r;
+  }
+
+ private:
+  pid_t pid_;
+  FILE* to_;
+  FILE* from_;
+};
 
 // True when the lines of part are some of the lines of whole, in order.
 bool IsPart(const std::string& part, const std::string& whole) {
@@ -78,19 +131,18 @@ bool IsPart(const std::string& part, const std::string& whole) {
 }
 
 struct LsRow {
-  std::vector<std::string> args;  // a put's "@" is a value of each run's own
+  std::vector<std::string> args;
   std::string failure;
   bool partial = false;  // a browse may give a part of its answer
 };
 
 const LsRow kLsRows[] = {
-    // A failed split is a refused net alias, never another object's.
-    {{"next", "all", "beta:disk1"}, "NULL\n"},
     {{"attrs", "alpha:disk1"}, "NULL\n"},
     {{"attr", "beta:disk1", "size"}, "NULL\n"},
     {{"aliases", "type=disk", "Containment=beta"}, "NULL\n", true},
-    // The value is stored exactly when the put succeeds.
-    {{"put", "beta:disk1", "color=@"}, "result -1\n"},
+    // A failed split is a refused net alias, never a local object's; the
+    // value is stored exactly when the put succeeds.
+    {{"put", "beta:disk1", "color=green"}, "result -1\n"},
     {{"perform", "beta:System", "do_echo", "a=1", "b=two words"}, "NULL\n"},
 };
 
@@ -105,33 +157,40 @@ TEST_P(RobustLsAllocTest, AnswersFullyOrFailsCleanly) {
     Put(m, "disk1", "size=" + std::string(m == "alpha" ? "10" : "20") + "\ntype=disk\n");
     Put(m, "disk2", "type=disk\n");
   }
+  // RSClient itself, not the wrapper that counts its runs.
+  const std::string rsclient = Root("alpha") + "/usr/sadm/sysadm/bin/RSClient";
+  unlink(rsclient.c_str());
+  ASSERT_EQ(symlink(LS_OT_BIN_DIR "/RSClient", rsclient.c_str()), 0);
   const LsRow& row = GetParam();
-  std::string answer, value;
-  int runs = 0, failures = 0, partial = 0;
+  const std::string store = Root("beta") + "/var/sadm/ot/objects/disk1";
+  const std::string stored = e2e::ReadFile(store);
+  std::unique_ptr<Stepper> call;
+  std::string answer;
+  int failures = 0, partial = 0;
   long kept = 0;
-  Sweep(row.args[0] + " " + row.args[1], [&](const std::map<std::string, std::string>& env) {
-    std::vector<std::string> args = row.args;
-    value = "v" + std::to_string(++runs);
-    if (args[0] == "put") args[2] = "color=" + value;
+  Sweep(row.args[0] + " " + row.args[1], [&](Env& env, long n) {
+    if (n < 0) {
+      env.insert({{"RUDED_ROOT", Root("alpha")}, {"OAM_TRACE", ""}, {"OAM_DEVTAB", ""},
+                  {"ROBUST_ALLOC_SCOPED", "1"}});  // only the call
+      call = std::make_unique<Stepper>(row.args, env);
+    }
     ClearLogs();
-    std::map<std::string, std::string> scoped = env;
-    scoped["ROBUST_ALLOC_SCOPED"] = "1";  // only the call
-    return Call("alpha", args, scoped);
+    e2e::WriteFile(store, stored);
+    return call->Step(n);
   }, [&](long n, const e2e::RunResult& r, long leaked) {
     // Blocks the libraries keep for good are made in the first run too.
     EXPECT_LE(leaked, n < 0 ? 8 : kept) << "a block left behind";
     if (n < 0) kept = leaked;
-    EXPECT_EQ(r.status, r.out == row.failure ? 1 : 0) << r.err;
+    EXPECT_EQ(r.status, r.out == row.failure ? 1 : 0) << r.out;
+    EXPECT_EQ(r.out.find("leftover "), std::string::npos) << r.out;
     const std::string log = e2e::ReadFile(Root("alpha") + "/var/adm/oam.log");
     // Withdrawing a removed file from the cleanup list needs no storage:
     // it fails only for a file that could not be listed.
     EXPECT_EQ(log.find("rem_temp_file: OTcleanup failed") != std::string::npos,
               log.find("add_temp_file: OTcleanup failed") != std::string::npos)
         << log;
-    if (row.args[0] == "put") {
-      const std::string store = e2e::ReadFile(Root("beta") + "/var/sadm/ot/objects/disk1");
-      EXPECT_EQ(store.find("color=\"" + value + "\"") != std::string::npos, r.out == "result 0\n");
-    }
+    EXPECT_EQ(e2e::ReadFile(store).find("color=\"green\"") != std::string::npos,
+              r.out == "result 0\n");
     if (n < 0) {
       answer = r.out;
       EXPECT_NE(answer, row.failure) << "fails with storage to spare";
@@ -165,7 +224,7 @@ TEST(RobustCspecAllocTest, OutOfStorageEndsTheRunOnlyUpToTheScan) {
   Names nodes;
   std::string info;
   long exits = 0;
-  Sweep("qv_cspec -i -r", [&](const std::map<std::string, std::string>& env) {
+  Sweep("qv_cspec -i -r", [&](const Env& env, long) {
     // alpha as every run finds it: two nodes that no hardware asks for (one
     // with a name too long to be kept inside a string), device_info "kept",
     // and only beta's adapter stamped.

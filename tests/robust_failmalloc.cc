@@ -10,11 +10,11 @@
 //   ROBUST_ALLOC_COUNT  file that receives at the exit
 //                       "<allocations> <1 when the failure happened> <leaked>\n";
 //                       a run that dies of a signal writes nothing
-//   ROBUST_ALLOC_SCOPED when set, nothing is counted until robust_restart()
+//   ROBUST_ALLOC_SCOPED when set, nothing is counted until robust_start()
 // They are taken out of the environment, so that the programs the run
 // starts allocate for themselves and never fail.  A program that wants
-// only a part of its run counted (ls_call: the one call) calls
-// robust_restart() and robust_report(); then blocks made in between and
+// only a part of its run counted (ls_call -S: the one call) calls
+// robust_start() and robust_report(); then blocks made in between and
 // not freed are counted as leaked.  Linked into a test program, robust_start()
 // and robust_tally() do the same in process.
 //
@@ -45,7 +45,7 @@ namespace {
 // Live blocks of a tracked count: an open-addressing set of addresses in
 // static storage.  Removed slots keep a tombstone so that later probes go
 // on past them.
-constexpr size_t kSlots = 1 << 16;
+constexpr size_t kSlots = 1 << 12;
 constexpr uintptr_t kEmpty = 0, kRemoved = 1;
 uintptr_t g_slots[kSlots];
 
@@ -119,8 +119,6 @@ ROBUST_API void robust_start(long fail_at, int track) {
   g_numbering = ROBUST_INTERPOSE;
   g_tracking = ROBUST_INTERPOSE && track;
 }
-
-ROBUST_API void robust_restart() { robust_start(g_env_fail, 1); }
 
 // Stops numbering; the blocks of the count are still watched until
 // robust_tally(), so that a caller can release a result first.
