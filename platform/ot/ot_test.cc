@@ -218,13 +218,13 @@ TEST_F(OtTest, AttributesAndMethodsKeepToTheirKind) {
 // broken pipe) and the report names the real fault.  A parameter that
 // would not read back is refused before anything runs.
 TEST_F(OtTest, PerformRunsTheMethodOrSaysWhyNot) {
-  ListPtr object(ListFromPairs(
-      {{"do_echo", "cat"},
-       {"do_env",
-        "echo alias=$OT_ALIAS method=$OT_METHOD "
-        "size=$OT_PARAM_size where=`pwd` devtab=$OAM_DEVTAB"},
-       {"do_fail", "echo partial=1; exit 3"},
-       {"do_many", "echo =bad; seq 1 200000"}}));
+  ListPtr object(
+      ListFromPairs({{"do_echo", "cat"},
+                     {"do_env",
+                      "echo alias=$OT_ALIAS method=$OT_METHOD "
+                      "size=$OT_PARAM_size where=`pwd` devtab=$OAM_DEVTAB"},
+                     {"do_fail", "echo partial=1; exit 3"},
+                     {"do_many", "echo =bad; seq 1 200000"}}));
   ASSERT_EQ(OTLput("obj", object.get()), 0);
   ListPtr params(ListFromPairs({{"size", "12"}, {"label", "x y"}}));
   ListPtr blank(ListFromPairs({{"two words", "x"}}));
@@ -354,8 +354,9 @@ TEST(RsclientTest, SshLineSplitsRsSshAsAShellWould) {
     bool ok = SshArgv(c.rs_ssh, "beta", "a; b", &argv, &err);
     for (const std::string& w : argv) words += (words.empty() ? "" : "|") + w;
     EXPECT_EQ(err, c.err);
-    EXPECT_EQ(ok ? words : "",
-              c.head.empty() ? "" : c.head + "|-o|BatchMode=yes|-T|--|beta|a; b");
+    EXPECT_EQ(
+        ok ? words : "",
+        c.head.empty() ? "" : c.head + "|-o|BatchMode=yes|-T|--|beta|a; b");
   }
 }
 
