@@ -61,8 +61,7 @@ class ServiceTest : public testing::Test {
 // is accepted.
 TEST(FabricTest, RefusesBadLinesNamingLineAndCause) {
   const std::string serial(kMaxSerialLength, 'x');
-  // A number out of range: simcluster_test's row; NUL bytes:
-  // RobustFaultsTest.FabricGoneBadLeavesTheMachineWithoutHardware.
+  // NUL bytes: RobustFaultsTest.FabricGoneBadLeavesTheMachineWithoutHardware.
   const struct {
     std::string text;
     int line;
@@ -74,6 +73,8 @@ TEST(FabricTest, RefusesBadLinesNamingLineAndCause) {
       {"bus a x=1\n", 1, "bus: takes no options"},
       {"bus a\n\nfloppy 1\n", 3, "unknown line \"floppy\""},
       {"open=EIO\n", 1, "a line begins with bus, adapter, disk or device"},
+      {"bus a\nadapter m 8 0 0 7\n", 2,
+       "adapter: bus \"8\" is not a number from 0 to 7"},
       {"bus a\nadapter m 0 0 0 -1\n", 2, "adapter: id \"-1\""},
       {"bus a\nadapter m 0 0 0\n", 2, "adapter: expected adapter <machine>"},
       {"bus a\nadapter .. 0 0 0 1\n", 2, "adapter: machine name"},
@@ -85,6 +86,7 @@ TEST(FabricTest, RefusesBadLinesNamingLineAndCause) {
       {"bus a\ndisk 1 VENDOR123 P R\n", 2,
        "disk: vendor \"VENDOR123\" is longer than 8 characters"},
       {"bus a\ndisk 1 V 12345678901234567 R\n", 2, "disk: product"},
+      {"bus a\ndisk 1 V P 12345\n", 2, "disk: revision"},
       {"bus a\ndevice 1 32 V P R\n", 2, "device: type \"32\""},
       {"bus a\ndisk 1 V P R colour=red\n", 2, "unknown option \"colour\""},
       {"bus a\ndisk 1 V P R stamp=c0:x\n", 2,
@@ -98,6 +100,8 @@ TEST(FabricTest, RefusesBadLinesNamingLineAndCause) {
       {"bus a\nadapter m 0 0 0 1 stamp=c0:123456789012345678\n", 2,
        "stamp: node name \"123456789012345678\" is longer than 17 bytes"},
       {"bus a\nadapter m 0 0 0 1 stamp=c773:12345678901234567\n", 0, ""},
+      {"bus a\nadapter m 0 0 0 1 initiator=0.0.4.1\n", 2,
+       "initiator: expected"},
       {"bus a\nadapter m 0 0 0 1 initiator=0.0.0.1.\n", 2,
        "initiator: expected"},
       {"bus a\ndisk 1 V P R serial=" + serial + "\n", 0, ""},
@@ -160,6 +164,10 @@ TEST_F(ServiceTest, AnswersBeyondTheProbeAndKeepsACorruptState) {
   const std::string text = "# ok\nnodeA 0.0.0 nothex\n";
   e2e::WriteFile(state.path(), text);
   std::string message;
+  AreaMap areas;
+  errno = 0;
+  EXPECT_FALSE(state.Read(&areas, &message));
+  EXPECT_EQ(errno, EIO);
   EXPECT_FALSE(state.Write("nodeB 0.0.0", VendorArea{}, &message));
   EXPECT_EQ(message.rfind(state.path() + ":2: ", 0), 0u) << message;
   EXPECT_EQ(e2e::ReadFile(state.path()), text);
