@@ -61,11 +61,6 @@ std::string Rest(FILE* f) {
   return text;
 }
 
-std::string Padded(std::string text, size_t width) {
-  text.resize(std::max(width, text.size()), ' ');
-  return text;
-}
-
 }  // namespace
 
 ScopedTempDir::ScopedTempDir() {
@@ -251,10 +246,11 @@ std::string Adapter(int i) {
 std::string InfoLine(const std::string& adapter, int target,
                      const std::string& vendor, const std::string& product,
                      const std::string& revision, const std::string& serial) {
-  const char kSep = '\001';
-  return "c" + adapter + kSep + "c" + adapter + "t" + std::to_string(target) +
-         "d0s0" + kSep + Padded(vendor, 8) + kSep + Padded(product, 16) + kSep +
-         Padded(revision, 4) + kSep + serial + "\n";
+  char fields[64];
+  snprintf(fields, sizeof fields, "%-8s\001%-16s\001%-4s\001", vendor.c_str(),
+           product.c_str(), revision.c_str());
+  return "c" + adapter + "\001c" + adapter + "t" + std::to_string(target) +
+         "d0s0\001" + fields + serial + "\n";
 }
 
 bool WaitFor(const std::function<bool()>& cond) {

@@ -44,23 +44,20 @@ class SimclusterTest : public testing::Test {
   e2e::Cluster cluster_{tmp_.path() + "/cluster"};
 };
 
+// Node names, mdevice, the product's directories, the linked commands
+// and OTinit's System object show in every other end-to-end test, and the
+// state file's areas in simcluster show; tmp/ is for everyone, and an
+// existing empty directory is fine too.
 TEST_F(SimclusterTest, CreateLaysOutARootForEveryMachine) {
   e2e::RunResult r = cluster_.Create(kFabric);
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out + r.err, "");
+  EXPECT_EQ(std::to_string(r.status) + r.out + r.err, "0");
   EXPECT_EQ(
       ListDir(cluster_.dir()),
       (Names{"fabric", "fabric.state", "fabric.state.lock", "nodeA", "nodeB"}));
   EXPECT_EQ(ReadFile(cluster_.dir() + "/fabric"), kFabric);
-  // Node names, mdevice and the product's directories show in every other
-  // end-to-end test, and the state file's areas in simcluster show; tmp/ is
-  // for everyone.
-  for (std::string m : {"nodeA", "nodeB"}) {
-    struct stat st;
-    ASSERT_EQ(stat((cluster_.Root(m) + "/tmp").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode, S_IFDIR | 01777u);
-  }
-  // An existing empty directory is fine too.
+  struct stat st;
+  ASSERT_EQ(stat((cluster_.Root("nodeB") + "/tmp").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode, S_IFDIR | 01777u);
   const std::string empty = tmp_.path() + "/empty";
   mkdir(empty.c_str(), 0755);
   EXPECT_EQ(Sim({"create", fabric_, empty}).status, 0);
@@ -147,7 +144,9 @@ TEST_F(SimclusterTest, ShowDecodesAreasAsTheMachinesReadThem) {
 }
 
 // A copy of simcluster in a layout of its own, with a command directory
-// beside it, as an installation has.
+// beside it, as an installation has: what is executable there is linked
+// into each machine before OTinit runs; a failing OTinit fails the create.
+// (That OTinit runs as each machine shows in every other end-to-end test.)
 TEST_F(SimclusterTest, LinksTheCommandsAndRunsOTinitOnEachMachine) {
   const std::string prefix = tmp_.path() + "/prefix";
   const std::string bin = prefix + "/" QV_BIN_SUBDIR "/simcluster";
@@ -155,29 +154,16 @@ TEST_F(SimclusterTest, LinksTheCommandsAndRunsOTinitOnEachMachine) {
   std::filesystem::create_directories(prefix + "/" QV_BIN_SUBDIR);
   std::filesystem::copy_file(Simcluster(), bin);
   WriteFile(fabric_, kFabric);
-  WriteFile(commands + "/OTinit",
-            "#!/bin/sh\necho \"$RUDED_ROOT\" > \"$RUDED_ROOT/otinit.ran\"\n");
-  WriteFile(commands + "/OTgetattr", "#!/bin/sh\nexit 0\n");
-  WriteFile(commands + "/README", "not a command\n");
-  for (std::string f : {commands + "/OTinit", commands + "/OTgetattr", bin})
-    chmod(f.c_str(), 0755);
-  e2e::RunResult r = e2e::Run({bin, "create", fabric_, cluster_.dir()});
-  ASSERT_EQ(r.status, 0) << r.err;
-  for (std::string m : {"nodeA", "nodeB"}) {
-    const std::string dir = cluster_.Root(m) + "/usr/sadm/sysadm/bin";
-    EXPECT_EQ(ListDir(dir), (Names{"OTgetattr", "OTinit"}));
-    EXPECT_EQ(std::filesystem::read_symlink(dir + "/OTinit"),
-              std::filesystem::canonical(commands + "/OTinit"));
-    EXPECT_EQ(ReadFile(cluster_.Root(m) + "/otinit.ran"),
-              cluster_.Root(m) + "\n");
-  }
   WriteFile(commands + "/OTinit", "#!/bin/sh\nexit 3\n");
-  const std::string other = tmp_.path() + "/other";
-  r = e2e::Run({bin, "create", fabric_, other});
+  WriteFile(commands + "/README", "not a command\n");
+  for (std::string f : {commands + "/OTinit", bin}) chmod(f.c_str(), 0755);
+  e2e::RunResult r = e2e::Run({bin, "create", fabric_, cluster_.dir()});
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("OTinit (RUDED_ROOT=" + other +
-                       "/nodeA) failed with status 3"),
-            r.err.npos);
+  const std::string a = cluster_.Root("nodeA");
+  EXPECT_EQ(r.err, "simcluster: " + a +
+                       "/usr/sadm/sysadm/bin/OTinit (RUDED_ROOT=" + a +
+                       ") failed with status 3\n");
+  EXPECT_EQ(ListDir(a + "/usr/sadm/sysadm/bin"), Names{"OTinit"});
 }
 
 }  // namespace

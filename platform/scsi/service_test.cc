@@ -1,9 +1,9 @@
-// The SCSI stand-in over a simulated fabric: the fabric file's rules, how a
-// node's number addresses a device, no hardware without a good fabric, and
-// a corrupt fabric.state never overwritten; then the Linux backend over a
-// fake sysfs.  The C calls, as qv_cspec uses them on a simulated cluster,
-// and writers of fabric.state at once (RobustConcurrencyTest) are shown by
-// its own end-to-end tests.
+// The SCSI stand-in over a simulated fabric: the fabric file's rules, what
+// the service answers beyond what qv_cspec's runs show, and a corrupt
+// fabric.state never overwritten; then the Linux backend over a fake
+// sysfs.  Which node opens with which errno, as the probe meets them, and
+// writers of fabric.state at once are shown by qv_cspec's own end-to-end
+// and robustness tests.
 
 #include "platform/scsi/service.h"
 
@@ -24,35 +24,20 @@
 namespace scsi {
 namespace {
 
-const char kFabric[] =
-    "bus shared\n"
-    "  adapter nodeA 0 0 0 7\n"
-    "  adapter nodeB 0 1 0 6\n"
-    "  disk 3 SEAGATE ST31200N 8724 serial=SEA123\n"
-    "  device 5 1 HP C1533A 9503\n"
-    "  disk 8 V P R open=EBUSY\n";
-
 uint32_t Dev(int bus, int controller, int scsi_bus, int target) {
   return e2e::Dev(35, bus, controller, scsi_bus, target);
 }
 
-// A cluster directory holding kFabric and the roots of its machines.
-struct Cluster : e2e::ScopedTempDir {
-  Cluster() {
-    e2e::WriteFile(path() + "/fabric", kFabric);
-    for (const char* m : {"/nodeA", "/nodeB"})
-      mkdir((path() + m).c_str(), 0755);
-  }
-  std::string Root(const std::string& machine) const {
-    return path() + "/" + machine;
-  }
-};
-
 class ServiceTest : public testing::Test {
  protected:
+  ServiceTest() {
+    e2e::WriteFile(dir_.path() + "/fabric",
+                   "bus b\n  adapter nodeA 0 0 0 7\n  disk 3 V P R\n");
+    mkdir((dir_.path() + "/nodeA").c_str(), 0755);
+  }
   // Opens a fresh node with dev on service s; the errno it left in *error.
   int Open(Service& s, uint32_t dev, int* error = nullptr) {
-    std::string path = cluster_.path() + "/node" + std::to_string(++nodes_);
+    std::string path = dir_.path() + "/node" + std::to_string(++nodes_);
     e2e::MakeNode(path, dev);
     errno = 0;
     int fd = s.Open(path.c_str());
@@ -67,9 +52,7 @@ class ServiceTest : public testing::Test {
     return DescribeArea(*reinterpret_cast<VendorArea*>(data + 36));
   }
 
-  Cluster cluster_;
-  FabricService a_{cluster_.Root("nodeA")}, b_{cluster_.Root("nodeB")};
-  StateFile state_{cluster_.path() + "/fabric.state"};
+  e2e::ScopedTempDir dir_;
   int nodes_ = 0;
 };
 
@@ -78,7 +61,7 @@ class ServiceTest : public testing::Test {
 // is accepted.
 TEST(FabricTest, RefusesBadLinesNamingLineAndCause) {
   const std::string serial(kMaxSerialLength, 'x');
-  // NUL bytes and serials one byte too long: RobustHostileTest's rows.
+  // NUL bytes: RobustFaultsTest.FabricGoneBadLeavesTheMachineWithoutHardware.
   const struct {
     std::string text;
     int line;
@@ -122,6 +105,7 @@ TEST(FabricTest, RefusesBadLinesNamingLineAndCause) {
       {"bus a\nadapter m 0 0 0 1 initiator=0.0.0.1.\n", 2,
        "initiator: expected"},
       {"bus a\ndisk 1 V P R serial=" + serial + "\n", 0, ""},
+      {"bus a\ndisk 1 V P R serial=" + serial + "x\n", 2, "serial: longer"},
       {"bus a\ndisk 1 \"V P R\n", 2, "unterminated quote"},
       {"# " + std::string(100 * 1024, 'x') + "\nbus a\ndisk 1 V P R", 0, ""},
   };
@@ -136,81 +120,57 @@ TEST(FabricTest, RefusesBadLinesNamingLineAndCause) {
   }
 }
 
-// Which node opens on which machine.  The areas a processor inquiry shows
-// (preset, or written by the other machine) are what every run of qv_cspec
-// reads (CspecClusterTest); qv_cspec checks the type itself, so that a disk
-// answers none is shown here.
-TEST_F(ServiceTest, OpenResolvesTheNodesAddress) {
-  int disk = Open(a_, Dev(0, 0, 0, 3));
-  EXPECT_EQ(Area(a_, disk), "(failed)");
+// What the simulated service answers that qv_cspec's runs do not show: a
+// disk has no processor inquiry and takes no area, the fabric is read once
+// per service, the node's s and d fields and bit 13 do not address, a
+// closed descriptor is closed; without a machine root, or with a bad
+// fabric or none, there is no hardware.  A corrupt fabric.state is named
+// by file and line and never overwritten.
+TEST_F(ServiceTest, AnswersBeyondTheProbeAndKeepsACorruptState) {
+  const std::string fabric = dir_.path() + "/fabric";
+  FabricService a(dir_.path() + "/nodeA");
+  int disk = Open(a, Dev(0, 0, 0, 3));
+  EXPECT_EQ(Area(a, disk), "(failed)");
   VendorArea area = MakeArea({0, 0, 0}, "nodeA");
   errno = 0;
-  EXPECT_EQ(a_.SetInitiatorInquiry(disk, 19, area.data()), -1);
+  EXPECT_EQ(a.SetInitiatorInquiry(disk, 19, area.data()), -1);
   EXPECT_EQ(errno, EINVAL);
-  // The fabric is read once, when the service is made; the C calls keep
-  // one service per process, used by every run of qv_cspec.
-  e2e::WriteFile(cluster_.path() + "/fabric", "garbage\n");
-  const struct {
-    Service* s;
-    uint32_t dev;
-    int error;  // 0: opens
-  } cases[] = {
-      {&a_, Dev(0, 0, 0, 3), 0},           // a disk
-      {&a_, Dev(0, 0, 0, 5), 0},           // a device of another type
-      {&a_, Dev(0, 0, 0, 4), ENODEV},      // nothing at the target
-      {&a_, Dev(0, 0, 0, 8), EBUSY},       // open=EBUSY
-      {&a_, Dev(0, 0, 1, 0), ENXIO},       // no SCSI bus 1 here
-      {&a_, Dev(0, 1, 0, 3), ENXIO},       // no controller 1 here
-      {&b_, Dev(0, 1, 0, 3), 0},           // but nodeB has one
-      {&a_, Dev(0, 0, 0, 3) | 0x2101, 0},  // s, d, bit 13 ignored
-  };
-  for (const auto& c : cases) {
-    int error = 0;
-    int fd = Open(*c.s, c.dev, &error);
-    EXPECT_EQ(fd >= 0 ? 0 : error, c.error) << std::hex << c.dev;
-    if (fd < 0) continue;
-    EXPECT_GE(fcntl(fd, F_GETFD), 0) << "a real descriptor";
-    EXPECT_EQ(c.s->Close(fd), 0);
+  e2e::WriteFile(fabric, "garbage\n");
+  int fd = Open(a, Dev(0, 0, 0, 3) | 0x2101);
+  EXPECT_GE(fcntl(fd, F_GETFD), 0) << "a real descriptor";
+  EXPECT_EQ(a.Close(fd), 0);
+  errno = 0;
+  EXPECT_EQ(a.Close(fd), -1);
+  EXPECT_EQ(errno, EBADF);
+  // A missing node; a regular file addresses no device.
+  for (const auto& [path, expected] :
+       {std::pair{dir_.path() + "/x", ENOENT}, std::pair{fabric, ENODEV}}) {
     errno = 0;
-    EXPECT_EQ(c.s->Close(fd), -1);
-    EXPECT_EQ(errno, EBADF);
+    EXPECT_EQ(a.Open(path.c_str()), -1);
+    EXPECT_EQ(errno, expected) << path;
   }
-  errno = 0;
-  EXPECT_EQ(a_.Open((cluster_.path() + "/absent").c_str()), -1);
-  EXPECT_EQ(errno, ENOENT);
-  errno = 0;
-  EXPECT_EQ(a_.Open((cluster_.path() + "/fabric").c_str()), -1);
-  EXPECT_EQ(errno, ENODEV) << "a regular file addresses no device";
-}
-
-// No machine root, a bad fabric or none: no hardware.  That a bad one is
-// reported once by file and line shows in qv_cspec's runs
-// (RobustHostileTest.FabricGoneBadLeavesTheMachineWithoutHardware).
-TEST_F(ServiceTest, NoGoodFabricMeansNoHardware) {
   int error = 0;
-  FabricService none("");
+  FabricService none(""), bad(dir_.path() + "/nodeA");
   EXPECT_EQ(Open(none, Dev(0, 0, 0, 3), &error), -1);
   EXPECT_EQ(error, ENXIO);
-  for (const char* fabric : {"bus a\n  adapter nodeA 0 0 0 99\n", ""}) {
-    e2e::WriteFile(cluster_.path() + "/fabric", fabric);
-    if (*fabric == '\0') unlink((cluster_.path() + "/fabric").c_str());
-    FabricService s(cluster_.Root("nodeA"));
-    EXPECT_EQ(Open(s, Dev(0, 0, 0, 7), &error), -1);
-    EXPECT_EQ(error, *fabric ? EIO : ENXIO);
-  }
-}
+  EXPECT_EQ(Open(bad, Dev(0, 0, 0, 3), &error), -1);
+  EXPECT_EQ(error, EIO);
+  unlink(fabric.c_str());
+  FabricService gone(dir_.path() + "/nodeA");
+  EXPECT_EQ(Open(gone, Dev(0, 0, 0, 3), &error), -1);
+  EXPECT_EQ(error, ENXIO);
 
-TEST_F(ServiceTest, CorruptStateIsReportedAndNeverOverwritten) {
+  StateFile state(dir_.path() + "/fabric.state");
   const std::string text = "# ok\nnodeA 0.0.0 nothex\n";
-  e2e::WriteFile(state_.path(), text);
-  AreaMap areas;
+  e2e::WriteFile(state.path(), text);
   std::string message;
+  AreaMap areas;
   errno = 0;
-  EXPECT_FALSE(state_.Read(&areas, &message));
+  EXPECT_FALSE(state.Read(&areas, &message));
   EXPECT_EQ(errno, EIO);
-  EXPECT_EQ(message.rfind(state_.path() + ":2: ", 0), 0u) << message;
-  EXPECT_FALSE(state_.Write("nodeB 0.0.0", VendorArea{}, &message));
-  EXPECT_EQ(e2e::ReadFile(state_.path()), text);
+  EXPECT_FALSE(state.Write("nodeB 0.0.0", VendorArea{}, &message));
+  EXPECT_EQ(message.rfind(state.path() + ":2: ", 0), 0u) << message;
+  EXPECT_EQ(e2e::ReadFile(state.path()), text);
 }
 
 #ifdef __linux__
@@ -240,7 +200,7 @@ void AddHost(const std::string& root, int n, const std::string& path,
 // piece answers, and the adapter's own INQUIRY with its kept area.  What
 // needs a kernel (SG_IO) is proved in a QEMU guest (tests/linux_vm_test.sh).
 TEST_F(ServiceTest, LinuxBackendMapsAddressesAndKeepsTheAdaptersArea) {
-  const std::string dir = cluster_.path();
+  const std::string dir = dir_.path();
   const std::string adapters = dir + "/var/lib/ruded/adapters";
   AddHost(dir, 0, "pci0000:00/0000:00:04.0", "sym53c8xx", 7);
   AddHost(dir, 10, "pci0000:00/0000:00:06.0/virtio2", "virtio_scsi", -1);
