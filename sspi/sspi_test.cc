@@ -418,6 +418,8 @@ TEST_F(SspiTest, TraceLines) {
       {7, 0, 3, "addkl", "first"},
       {7, 0, 3, "s", g200 + g200, true},
       {7, 0, 7, "ReferenceKeywordInList", "second %s"},
+      // A source label is never taken as a format.
+      {7, 0, 3, "%d%s", "y"},
   };
   sspi::ForgetTraceBuffer();
   for (const Row& r : rows) {
@@ -432,7 +434,8 @@ TEST_F(SspiTest, TraceLines) {
             "addkl: a x\ns: c\ns: " + g200 + "x\n"
             "00000100    0 addkl                LOG_ERR    : first\n"
             "Cannot re-allocate buffer for trace line output\n"
-            "00000142   42 ferenceKeywordInList LOG_DEBUG  : second x\n",
+            "00000142   42 ferenceKeywordInList LOG_DEBUG  : second x\n"
+            "00000163   21 %d%s                 LOG_ERR    : y\n",
             TakeTrace());
   // Without a stream of its own, the trace goes to standard error.
   sspi::SetTraceStream(nullptr);
