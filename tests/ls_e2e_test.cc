@@ -69,8 +69,6 @@ TEST_F(LsE2eTest, EveryOperationHereAndThere) {
       // takes the whole list; the parameter file holds only the rest.
       {{"-s", "2", "perform", "@:System", "do_echo", "a=1", "b=2", "c=3"},
        "a=\"1\"\nb=\"2\"\nc=\"3\"\n", "c=\"3\"\n"},
-      {{"-s", "1", "put", "@:disk2", "a=1", "b=2"}, kSkip, "result 0\n"},
-      {{"attrs", "@:disk2"}, kSkip, "type=\"disk\"\nsize=\"30\"\nb=\"2\"\n"},
       // Each put reaches its own machine's object and no other.
       {{"put", "@:disk1", "color=@", "size=21"}, "result 0\n", "result 0\n"},
       {{"put", "disk9", "color=green"}, "result 0\n", kSkip},
@@ -97,10 +95,6 @@ TEST_F(LsE2eTest, EveryOperationHereAndThere) {
     }
   }
   EXPECT_EQ(LogLines("LOG "), Lines{});
-  EXPECT_EQ(Call("alpha", {"attrs", "beta:disk9"}).status, 1);
-  // The alias a remote next read is traced at level 7.
-  Call("alpha", {"next", "all", "beta:disk1"}, {{"OAM_TRACE", "7"}});
-  EXPECT_EQ(LogLines("TRACE 7 LS.LSQuerynext: Alias disk2").size(), 1u);
 }
 
 // Calls that fail and leave both machines' objects as they were, with
@@ -137,7 +131,6 @@ TEST_F(LsE2eTest, FailedCallsLeaveEverythingAsItWas) {
       {{"aliases", "Containment=alpha", "type=none"}, {}},
       // A put without a list calls nothing, here or there.
       {{"put", "beta:System", "-"}, {}},
-      {{"put", "alpha:System", "-"}, {}},
       {{"put", "System", "-"}, {}},
       {{"put", "beta:System", "ok=1", line}, {"LOG LS.LSPut" + refused}},
       {{"perform", "beta:System", "do_echo", "ok=1", line}, {"LOG RS.RSPerform" + refused}},
@@ -196,21 +189,14 @@ TEST_F(LsE2eTest, WordsAndSizesAreCheckedBeforeAnythingRuns) {
     std::string devtab = "";  // OAM_DEVTAB; "" leaves it unset
   };
   std::vector<Row> rows = {
-      {{"attr", "beta:disk1" + touch, "size"}, word},
       {{"attr", "beta:disk1", "$(touch " + m + ")"}, word},
-      {{"meth", "beta:`touch " + m + "`", "do_show"}, word},
-      {{"meth", "beta:disk1", "x|touch " + m}, word},
       {{"attrs", "beta:disk1 " + m}, word},
-      {{"meths", "beta:x>" + m}, word},
       {{"obj", "beta:x&&touch " + m}, word},
       {{"next", "x\ntouch " + m, "beta:disk1"}, word},
       {{"next", "all", "beta:disk1\";touch " + m + ";\""}, word},
       {{"put", "beta:disk1" + touch, "a=1"}, word},
-      {{"perform", "beta:disk1" + touch, "do_show"}, word},
       {{"perform", "beta:disk1", "x" + touch}, word},
-      {{"attrs", "beta:disk1"}, word, "/x" + touch},
-      {{"aliases", "Containment=beta"}, word, "/x y"},
-      {{"perform", "beta:disk1", "do_show"}, word, "/x\"y"},
+      {{"aliases", "Containment=beta"}, word, "/x" + touch},
       // A registered node name is a word too.
       {{"aliases", "Containment=be;ta"}, word},
   };
@@ -255,8 +241,6 @@ TEST_F(LsE2eTest, RemoteCommandsOutputFailureAndWhatReachesThem) {
   const std::string bin = Root("alpha") + "/usr/sadm/sysadm/bin/";
   const std::string quoted = "\"OAM_DEVTAB=/etc/device.tab export OAM_DEVTAB;" + bin;
   const std::string tmp = Root("alpha") + "/tmp/";
-  // A tab, a double quote and texts a shell would read go as they stand.
-  const std::string odd = "k=\"tab\there\"\nq=\"say \"hi\"; $(x) `y`\"\ne=\"\"\n";
   const struct {
     const char* command;
     std::string canned;
@@ -271,13 +255,10 @@ TEST_F(LsE2eTest, RemoteCommandsOutputFailureAndWhatReachesThem) {
       {"OTgetattr", "size=12\nmore=1\n", {"attr", "beta:d", "size"}, "size=\"12\"\n", {}},
       {"OTgetattr", "", {"attr", "beta:d", "size"}, "NULL\n",
        {"LOG LS.LSQueryattr 799 5: getkeyword failed"}},
-      {"OTgetattr", "size\n", {"attr", "beta:d", "size"}, "NULL\n",
-       {"LOG LS.LSQueryattr 799 5: getkeyword failed"}},
       {"OTgetattrs", "", {"attrs", "beta:d"}, "", {}},
       {"OTgetattrs", "a=\"open\n", {"attrs", "beta:d"}, "NULL\n",
        {"LOG LS.LSQueryattrs 799 5: KeywordStreamToList failed"}},
       {"OTgetobj", "", {"obj", "beta:d"}, "NULL\n", {}},
-      {"OTgetobj", "alias=\"disk9\"\n", {"obj", "beta:d"}, "NULL\n", {}},
       {"OTgetobj", "size=1 alias=disk9 do_x=y\n", {"obj", "beta:d"},
        "alias disk9\nattribute size=\"1\"\nmethod do_x=\"y\"\n", {}},
       {"OTgetobj", "size=1 color=\n", {"obj", "beta:d"}, "NULL\n",
@@ -302,8 +283,6 @@ TEST_F(LsE2eTest, RemoteCommandsOutputFailureAndWhatReachesThem) {
        {"LOG LS.LSQuerylist 701 1: " + bin + "RSClient -N beta -E " + quoted +
         "OTgetattr -A disk1 -K size\" > " + tmp + "ZU_query\\w{6} failed"},
        1},
-      {"OTgetobj", "", {"obj", "beta:disk1"}, "NULL\n",
-       {"LOG LS.LSQuerylist 701 1: .*OTgetobj -A disk1\" > .*ZU_query\\w{6} failed"}, 1},
       {"OTnextalias", "", {"next", "all", "beta:disk1"}, "NULL\n",
        {"LOG LS.LSQuerynext 701 1: .*OTnextalias -C all -P disk1\" > .*ZU_query\\w{6} failed"},
        1},
@@ -317,31 +296,25 @@ TEST_F(LsE2eTest, RemoteCommandsOutputFailureAndWhatReachesThem) {
       {"OTput", "", {"put", "beta:disk1", "a=1"}, "result -1\n",
        {"LOG LS.LSPut 701 1: cat " + tmp + "ZU_param\\w{6} \\| " + bin + "RSClient -N beta -E " +
         quoted + "OTput -A disk1 -I -\" failed"},
-       1,
-       {"LS.LSPut: Build Parameter File", "LS.LSPut: LS.LSPut cmd: ",
-        "LS.LSPut: system status:256 1"}},
+       1},
       {"OTperform", "", {"perform", "beta:disk1", "do_show"}, "NULL\n",
        {"LOG RS.RSPerform 701 1: cat .*ZU_param\\w{6} \\| .*OTperform -A disk1 -M do_show -I "
         "-\" > " + tmp + "ZU_perform\\w{6} failed"},
        1,
-       {"RS.RSPerform: remote call to beta alias disk1", "RS.RSPerform: RS.RSPerform cmd: ",
-        "RS.RSPerform: system status 256 1"}},
+       {"RS.RSPerform: remote call to beta alias disk1", "RS.RSPerform: RS.RSPerform cmd: "}},
       // The previous alias and the caller's device table reach the far side.
       {"OTnextalias", "disk4\n", {"next", "type=disk", "beta:"}, "disk4\n", {}, 0, {}, "",
        {"-C type=disk\n", "/etc/device.tab\n", ""}},
       {"OTnextalias", "disk4\n", {"next", "all", "beta:disk3"}, "disk4\n", {}, 0, {},
        "/opt/dev.tab", {"-C all -P disk3\n", "/opt/dev.tab\n", ""}},
-      // Parameter files carry values unchanged.
+      // Parameter files carry values unchanged: a tab, a double quote and
+      // texts a shell would read go as they stand.
       {"OTgetaliases", "disk1 disk2\n",
        {"aliases", "type=disk", "Containment=beta", "color=dark red"}, "beta:disk1\nbeta:disk2\n",
        {}, 0, {}, "", {"-I -\n", "/etc/device.tab\n", "type=disk\ncolor=dark red\n"}},
       {"OTput", "", {"put", "beta:disk1", "k=tab\there", "q=say \"hi\"; $(x) `y`", "e="},
-       "result 0\n", {}, 0, {}, "", {"-A disk1 -I -\n", "/etc/device.tab\n", odd}},
-      {"OTperform", "", {"-s", "1", "perform", "beta:disk1", "do_x", "k=tab\there",
-                         "q=say \"hi\"; $(x) `y`", "e="},
-       "", {}, 0, {}, "", {"-A disk1 -M do_x -I -\n", "/etc/device.tab\n", odd.substr(odd.find("q="))}},
-      {"OTperform", "", {"perform", "beta:disk1", "do_x", "-"}, "", {}, 0, {}, "",
-       {"-A disk1 -M do_x -I -\n", "/etc/device.tab\n", ""}},
+       "result 0\n", {}, 0, {}, "",
+       {"-A disk1 -I -\n", "/etc/device.tab\n", "k=\"tab\there\"\nq=\"say \"hi\"; $(x) `y`\"\ne=\"\"\n"}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.command) + " printing " + row.canned + " exiting " +
