@@ -114,10 +114,8 @@ TEST_F(LsE2eTest, FailedCallsLeaveEverythingAsItWas) {
   } rows[] = {
       // gamma is in nobody's registry: were it asked for all the same,
       // RSClient would run (and be counted).  One row per place that runs
-      // a remote query (a method query shares its attribute query's).
+      // a remote query (the object queries share one).
       {{"attr", "gamma:System", "nodename"}, {"LOG LS.LSQueryattr" + unknown}},
-      {{"attrs", "gamma:System"}, {"LOG LS.LSQueryattrs" + unknown}},
-      {{"obj", "gamma:System"}, {"LOG LS.LSQueryobj" + unknown}},
       {{"next", "all", "gamma:"}, {"LOG LS.LSQuerynext" + unknown}},
       {{"aliases", "Containment=gamma"}, {"LOG LS.LSBrowse" + unknown, failed}},
       {{"put", "gamma:System", "a=1"}, {"LOG LS.LSPut" + unknown}},
@@ -247,7 +245,6 @@ TEST_F(LsE2eTest, RemoteCommandsOutputFailureAndWhatReachesThem) {
       {"OTgetattr", "size=12\nmore=1\n", {"attr", "beta:d", "size"}, "size=\"12\"\n", {}},
       {"OTgetattr", "", {"attr", "beta:d", "size"}, "NULL\n",
        {"LOG LS.LSQueryattr 799 5: getkeyword failed"}},
-      {"OTgetattrs", "", {"attrs", "beta:d"}, "", {}},
       {"OTgetattrs", "a=\"open\n", {"attrs", "beta:d"}, "NULL\n",
        {"LOG LS.LSQueryattrs 799 5: KeywordStreamToList failed"}},
       {"OTgetobj", "", {"obj", "beta:d"}, "NULL\n", {}},
