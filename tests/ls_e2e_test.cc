@@ -75,18 +75,16 @@ TEST_F(LsE2eTest, EveryOperationHereAndThere) {
     for (const std::string node : {"alpha", "beta"}) {
       const std::string& out = node == "alpha" ? row.here : row.there;
       if (out == kSkip) continue;
+      SCOPED_TRACE(node + ": " + row.args[0] + " " + row.args[1]);
       // "@" in a word stands for the node.
       std::vector<std::string> args = row.args;
-      std::string shown;
-      for (std::string& a : args) {
+      for (std::string& a : args)
         for (size_t at; (at = a.find('@')) != std::string::npos;) a.replace(at, 1, node);
-        shown += a + " ";
-      }
       const int before = RsclientRuns();
       const e2e::RunResult r = Call("alpha", args);
-      EXPECT_EQ(r.status, out == "NULL\n" ? 1 : 0) << shown << r.err;
-      EXPECT_EQ(r.out, out) << shown;
-      EXPECT_EQ(RsclientRuns() - before, node == "beta") << shown;
+      EXPECT_EQ(r.status, out == "NULL\n" ? 1 : 0) << r.err;
+      EXPECT_EQ(r.out, out);
+      EXPECT_EQ(RsclientRuns() - before, node == "beta");
     }
   }
   EXPECT_EQ(LogLines("LOG "), Lines{});
