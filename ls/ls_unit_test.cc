@@ -22,7 +22,6 @@
 namespace {
 
 using Lines = std::vector<std::string>;
-using Pairs = std::vector<std::pair<std::string, std::string>>;
 using ls::WordRule;
 
 std::string Text(KeywordList* list) {  // "k=v;" pairs; releases the list
@@ -38,12 +37,6 @@ std::string Text(char* text) {  // malloc()ed by the call
   std::string copy = text != nullptr ? text : "NULL";
   free(text);
   return copy;
-}
-
-KeywordList* MakeList(const Pairs& pairs) {
-  KeywordList* list = CreateKeywordList();
-  for (const auto& [k, v] : pairs) AddKeywordToList(list, k.c_str(), v.c_str());
-  return list;
 }
 
 class LsUnitTest : public ::testing::Test {
@@ -112,25 +105,11 @@ TEST_F(LsUnitTest, NetAliasesAndLocality) {
   EXPECT_EQ(LSCreateNetalias(nullptr, "disk1"), nullptr);
   EXPECT_EQ(IsLocalSearch(nullptr), 1);
   // An empty Containment cannot be looked up: reported, and taken as local.
-  KeywordList* empty = MakeList({{"Containment", ""}});
+  KeywordList* empty = CreateKeywordList();
+  AddKeywordToList(empty, "Containment", "");
   EXPECT_EQ(IsLocalSearch(empty), 1);
   EXPECT_EQ(Log("ERROR "), Lines{"ERROR LSParse: Error in ReferenceKeywordInList"});
   DestroyKeywordList(empty);
-}
-
-// An operation given no net alias says that the split failed and answers
-// nothing, without looking any further (one call per module; they share
-// the split).
-TEST_F(LsUnitTest, OperationsWithoutANetAliasLogTheFailedSplit) {
-  KeywordList* pairs = MakeList({{"a", "1"}});
-  EXPECT_EQ(LSQueryobjs(nullptr), nullptr);
-  EXPECT_EQ(LSQuerynext("all", nullptr), nullptr);
-  EXPECT_EQ(LSPut(nullptr, pairs), -1);
-  EXPECT_EQ(RSPerform(nullptr, "do_echo", pairs), nullptr);
-  DestroyKeywordList(pairs);
-  const std::string failed = " 702 2: ParseNetalias failed";
-  EXPECT_EQ(Log("LOG "), (Lines{"LOG LS.LSQueryobj" + failed, "LOG LS.LSQuerynext" + failed,
-                                "LOG LS.LSPut" + failed, "LOG RS.RSPerform" + failed}));
 }
 
 // The registry's limits, names and format errors, and hostile files: 100
@@ -196,7 +175,8 @@ TEST_F(LsUnitTest, RegistryLockedByWriterFailsAtOnceReadersShare) {
 // is put back, and an unset one stays unset.
 TEST_F(LsUnitTest, WithoutRegistryAsksSystemObject) {
   EXPECT_EQ(Text(LSGetservers()), "NULL");
-  KeywordList* pairs = MakeList({{"name_servers", "beta,gamma"}});
+  KeywordList* pairs = CreateKeywordList();
+  AddKeywordToList(pairs, "name_servers", "beta,gamma");
   ASSERT_EQ(OTLput("System", pairs), 0);
   DestroyKeywordList(pairs);
   setenv("OAM_DEVTAB", "/opt/devtab", 1);
