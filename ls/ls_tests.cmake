@@ -1,8 +1,6 @@
 # Unit tests of libls's modules: they link the objects (internal names
-# included) and the allocation-failure tests' allocator, and run on a
-# private machine root.
-add_executable(ls_unit_test
-  ls_unit_test.cc ${PROJECT_SOURCE_DIR}/tests/robust_failmalloc.cc)
+# included) and run on a private machine root.
+add_executable(ls_unit_test ls_unit_test.cc)
 target_link_libraries(ls_unit_test ls_objects e2e_util GTest::gtest_main)
 gtest_discover_tests(ls_unit_test DISCOVERY_TIMEOUT 30)
 

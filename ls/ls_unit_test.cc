@@ -1,58 +1,27 @@
 // libls's modules in process, on a private machine root whose node name is
 // "alpha": temporary files, net aliases and locality, the name-server
-// registry, the one place that composes and runs shell lines, and the
-// module-level parts of exhausted storage (that every operation's words go
-// through the shell-line check, and every operation's failure under
-// exhausted storage, are tested end to end through ls_call).
+// registry, and the one place that composes and runs shell lines (that
+// every operation's words go through its check, and every operation's
+// failure under exhausted storage, are tested end to end through ls_call).
 
 #include <ctype.h>
-#include <dlfcn.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <memory>
-#include <new>
 #include <string>
 #include <vector>
 
 #include "ls/ls_internal.h"
 #include "ls/ls_misc.h"
 #include "ls/shell_line.h"
-#include "platform/os/os.h"
 #include "platform/ot/ot.h"
 #include "tests/e2e_util.h"
-
-// The one allocator of the allocation-failure tests, linked in.
-extern "C" {
-int robust_available();
-void robust_start(long fail_at, int track);
-void robust_stop();
-void robust_tally(long* allocations, int* failed, long* leaked);
-}
-
-// A C library may reuse the storage of an environment entry that setenv
-// replaces; glibc happens not to.  This setenv scribbles over the entry
-// the test put in with putenv before replacing it, so that a pointer held
-// across setenv shows.
-static char g_entry[] = "OAM_DEVTAB=/opt/devtab";
-static bool g_scribble = false;
-
-extern "C" int setenv(const char* name, const char* value, int overwrite) noexcept {
-  using Setenv = int (*)(const char*, const char*, int);
-  static Setenv real = reinterpret_cast<Setenv>(dlsym(RTLD_NEXT, "setenv"));
-  if (g_scribble && getenv("OAM_DEVTAB") == g_entry + 11) memset(g_entry + 11, 'X', 11);
-  return real(name, value, overwrite);
-}
 
 namespace {
 
 using Lines = std::vector<std::string>;
-using Pairs = std::vector<std::pair<std::string, std::string>>;
 using ls::WordRule;
 
 std::string Text(KeywordList* list) {  // "k=v;" pairs; releases the list
@@ -70,12 +39,6 @@ std::string Text(char* text) {  // malloc()ed by the call
   return copy;
 }
 
-KeywordList* MakeList(const Pairs& pairs) {
-  KeywordList* list = CreateKeywordList();
-  for (const auto& [k, v] : pairs) AddKeywordToList(list, k.c_str(), v.c_str());
-  return list;
-}
-
 class LsUnitTest : public ::testing::Test {
  protected:
   void SetUp() override { e2e::WriteFile(Under("/etc/nodename"), "alpha\n"); }
@@ -86,34 +49,20 @@ class LsUnitTest : public ::testing::Test {
   void Registry(const std::string& text) { e2e::WriteFile(Under("/etc/KELDA_servers"), text); }
   Lines Log(const std::string& prefix) const { return machine_.LogLines(prefix); }
   void ClearLog() { unlink(Under("/var/adm/oam.log").c_str()); }
-  // Takes path off the cleanup list; 0 when it was listed.
-  int Withdraw(const std::string& path) {
-    return OTcleanup((std::string(2, '\0') + path).c_str(), OT_CLEANUP_REMOVE);
-  }
 
   e2e::ScopedMachineRoot machine_;
 };
 
-// Temporary files: made with mkstemp under the machine root, registered
-// for cleanup, and unlinked and withdrawn on every path out.
+// Temporary files: made with mkstemp under the machine root, and unlinked
+// (that they are listed for cleanup and withdrawn, the allocation sweep
+// shows).  Mapped names of 1023 bytes fit their 1024-byte buffer; 1024 do
+// not.
 TEST_F(LsUnitTest, TempFiles) {
   ls::TempFile file;
   ASSERT_TRUE(file.Make("/tmp/ZU_queryXXXXXX"));
-  const std::string name = file.name();  // its form is in the logged lines
-  EXPECT_EQ(std::string(file.mapped()), Under(name));
-  EXPECT_NE(file.Open("w"), nullptr);
-  EXPECT_EQ(file.Open("r"), nullptr);  // the descriptor was handed over
-  EXPECT_EQ(Withdraw(name), 0);        // it was listed
+  EXPECT_EQ(std::string(file.mapped()), Under(file.name()));
   file.Remove();
   EXPECT_FALSE(e2e::Exists(file.mapped()));
-  // Remove() withdrew it too: finding it gone, it says so, once.
-  file.Remove();
-  EXPECT_EQ(Log("ERROR "), Lines{"ERROR LSmisc: LS_rem_temp_file: OTcleanup failed"});
-  ASSERT_TRUE(file.Make("/tmp/ZU_paramXXXXXX"));
-  const std::string second = file.name();
-  file.Remove();
-  EXPECT_EQ(Withdraw(second), 1);  // removed the ordinary way: no longer listed
-  // Mapped names of 1023 bytes fit their 1024-byte buffer; 1024 do not.
   std::string dir = "/deep";
   while (Under(dir).size() < 1023 - 40) dir += "/" + std::string(30, 'd');
   e2e::WriteFile(Under(dir) + "/.keep", "");
@@ -122,10 +71,7 @@ TEST_F(LsUnitTest, TempFiles) {
   EXPECT_EQ(strlen(file.mapped()), 1023u);
   file.Remove();
   EXPECT_FALSE(file.Make((dir + "/" + std::string(room + 1, 'f') + "XXXXXX").c_str()));
-  EXPECT_FALSE(file.Make("/tmp/ZU_queryXXXX"));  // too few X
   EXPECT_FALSE(file.Make("/nodir/ZU_queryXXXXXX"));
-  EXPECT_FALSE(file.made());
-  EXPECT_EQ(file.Open("w"), nullptr);
 }
 
 // What the operations end to end do not show: the split at the first
@@ -140,8 +86,6 @@ TEST_F(LsUnitTest, NetAliasesAndLocality) {
       {"alpha:a:b", "nodename=alpha;alias=a:b;", 1},
       {":disk1", "nodename=;alias=disk1;", 0},
       {"", "NULL", 1},
-      {"ALPHA:disk1", "nodename=ALPHA;alias=disk1;", 0},
-      {"alpha.example.com:d", "nodename=alpha.example.com;alias=d;", 0},
       {"alph:d", "nodename=alph;alias=d;", 0},
       // Too long to be a net alias, it names no object; without a colon it
       // names no other node, whatever its length.
@@ -159,40 +103,19 @@ TEST_F(LsUnitTest, NetAliasesAndLocality) {
             strlen("netalias=;") + 519);
   EXPECT_EQ(LSCreateNetalias(node.c_str(), std::string(319, 'a').c_str()), nullptr);
   EXPECT_EQ(LSCreateNetalias(nullptr, "disk1"), nullptr);
-  EXPECT_EQ(LSCreateNetalias("alpha", nullptr), nullptr);
   EXPECT_EQ(IsLocalSearch(nullptr), 1);
   // An empty Containment cannot be looked up: reported, and taken as local.
-  KeywordList* empty = MakeList({{"Containment", ""}});
+  KeywordList* empty = CreateKeywordList();
+  AddKeywordToList(empty, "Containment", "");
   EXPECT_EQ(IsLocalSearch(empty), 1);
   EXPECT_EQ(Log("ERROR "), Lines{"ERROR LSParse: Error in ReferenceKeywordInList"});
   DestroyKeywordList(empty);
-}
-
-// Every operation given no net alias says that the split failed and
-// answers nothing, without looking any further.
-TEST_F(LsUnitTest, OperationsWithoutANetAliasLogTheFailedSplit) {
-  KeywordList* pairs = MakeList({{"a", "1"}});
-  EXPECT_EQ(LSQueryattr(nullptr, "size"), nullptr);
-  EXPECT_EQ(LSQuerymeth(nullptr, "do_echo"), nullptr);
-  EXPECT_EQ(LSQueryattrs(nullptr), nullptr);
-  EXPECT_EQ(LSQuerymeths(nullptr), nullptr);
-  EXPECT_EQ(LSQueryobjs(nullptr), nullptr);
-  EXPECT_EQ(LSQuerynext("all", nullptr), nullptr);
-  EXPECT_EQ(LSPut(nullptr, pairs), -1);
-  EXPECT_EQ(RSPerform(nullptr, "do_echo", pairs), nullptr);
-  DestroyKeywordList(pairs);
-  Lines expected;
-  for (const char* c : {"LS.LSQueryattr", "LS.LSQuerymeth", "LS.LSQueryattrs", "LS.LSQuerymeths",
-                        "LS.LSQueryobj", "LS.LSQuerynext", "LS.LSPut", "RS.RSPerform"})
-    expected.push_back(std::string("LOG ") + c + " 702 2: ParseNetalias failed");
-  EXPECT_EQ(Log("LOG "), expected);
 }
 
 // The registry's limits, names and format errors, and hostile files: 100
 // KB lines, NUL bytes, no final newline.
 TEST_F(LsUnitTest, RegistryFiles) {
   const std::string k30(30, 'n'), k31(31, 'm'), k100K(100 * 1024, 'x');
-  const std::string limit = "LOG LS.LSValid 799 8: Nameserver limit ";
   const std::string not_sspi =
       "LOG LS.LSValid 799 7: failed to convert file information to keywordlist, file "
       "/etc/KELDA_servers is not in sspi format";
@@ -202,15 +125,10 @@ TEST_F(LsUnitTest, RegistryFiles) {
     Lines log;            // every LOG and ERROR entry, in order
   } rows[] = {
       {"MaXnAmEsErVrS=3\nname_servers=nodeA\nname_servers=nodeB\n", "nodeA,nodeB", {}},
-      {"MaXnAmEsErVrS=3\nname_servers=nodeA,nodeB\n", "nodeA,nodeB", {}},
-      {"# servers\n#\nMaXnAmEsErVrS=\"2\"\nname_servers=\"nodeA\" name_servers=nodeB", "nodeA,nodeB",
-       {}},
       {"MaXnAmEsErVrS=1\nname_servers=nodeA\nname_servers=nodeB\nname_servers=nodeC\n", "nodeA",
-       {limit + "1 has been reached at name_servers=nodeB."}},
+       {"LOG LS.LSValid 799 8: Nameserver limit 1 has been reached at name_servers=nodeB."}},
       // The limit is tested between pairs only.
       {"MaXnAmEsErVrS=2\nname_servers=a,b,c\nname_servers=d\n", "a,b,c,d", {}},
-      {"MaXnAmEsErVrS=0\nname_servers=nodeA\n", "NULL",
-       {limit + "0 has been reached at name_servers=nodeA."}},
       {"MaXnAmEsErVrS=5\nname_servers=" + k31 + "," + k30 + "\n", k30,
        {"LOG LS.LSValid 799 6: Server name " + k31 + " is invalid, length is > MAX=30"}},
       {"MaXnAmEsErVrS=2\nserver=x\nname_servers=a\nname_servers=b\n", "a,b",
@@ -222,10 +140,7 @@ TEST_F(LsUnitTest, RegistryFiles) {
       {"", "NULL",
        {"ERROR LSValid: Unable to find max servers in name server file, sspi_stat=245"}},
       {"MaXnAmEsErVrS=3\n", "NULL", {}},
-      {"MaXnAmEsErVrS=3\nname_servers=\"open\n", "NULL", {not_sspi}},
       {"MaXnAmEsErVrS=4\nname_servers=" + k100K + "\n", "NULL", {not_sspi}},
-      {"# " + k100K + "\nMaXnAmEsErVrS=4\nname_servers=beta\n", "beta", {}},
-      {std::string("MaXnAmEsErVrS=4\0name_servers=beta\0", 34), "beta", {}},
       // A NUL is white space: the value ends at it, and "ta" is a keyword
       // of its own.
       {std::string("MaXnAmEsErVrS=4\nname_servers=be\0ta\n", 35), "be",
@@ -240,82 +155,42 @@ TEST_F(LsUnitTest, RegistryFiles) {
   }
 }
 
+// A writer holding the registry makes the read fail at once; readers
+// share it.  (An open file description's lock conflicts with the
+// library's own in this process too.)
 TEST_F(LsUnitTest, RegistryLockedByWriterFailsAtOnceReadersShare) {
   Registry("MaXnAmEsErVrS=3\nname_servers=beta\n");
+  const int fd = open(Under("/etc/KELDA_servers").c_str(), O_RDWR);
   for (short type : {F_WRLCK, F_RDLCK}) {
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      // Another process holds the lock until the parent has looked and
-      // ends it (or ends itself).
-      prctl(PR_SET_PDEATHSIG, SIGKILL);
-      struct flock lock = {};
-      lock.l_type = type;
-      const int fd = open(Under("/etc/KELDA_servers").c_str(), O_RDWR);
-      char c = fcntl(fd, F_SETLK, &lock) == 0 ? 'y' : 'n';
-      if (write(ready[1], &c, 1) == 1) pause();
-      _exit(2);
-    }
-    char c = 0;
-    EXPECT_EQ(read(ready[0], &c, 1), 1);
-    EXPECT_EQ(c, 'y');
-    ClearLog();
-    setenv("OAM_TRACE", "7", 1);
-    const bool writer = type == F_WRLCK;
-    EXPECT_EQ(Text(LSGetservers()), writer ? "NULL" : "beta");
-    EXPECT_EQ(verify_node("beta"), writer ? 0 : 1);
-    EXPECT_EQ(Log("TRACE 7 LSGetservers: failed to lock file").size(), writer ? 2u : 0u);
-    unsetenv("OAM_TRACE");
-    kill(child, SIGKILL);
-    waitpid(child, nullptr, 0);
-    for (int fd : ready) close(fd);
+    struct flock lock = {};
+    lock.l_type = type;
+    ASSERT_EQ(fcntl(fd, F_OFD_SETLK, &lock), 0);
+    EXPECT_EQ(Text(LSGetservers()), type == F_WRLCK ? "NULL" : "beta");
   }
+  close(fd);
 }
 
+// Without a registry the System object names the servers, read with the
+// default device table (there is none at /opt/devtab); the caller's table
+// is put back, and an unset one stays unset.
 TEST_F(LsUnitTest, WithoutRegistryAsksSystemObject) {
-  setenv("OAM_TRACE", "7", 1);
   EXPECT_EQ(Text(LSGetservers()), "NULL");
-  EXPECT_EQ(Log("TRACE 7 LSGetservers: No servers configured.").size(), 1u);
-  KeywordList* pairs = MakeList({{"name_servers", "beta,gamma"}});
+  KeywordList* pairs = CreateKeywordList();
+  AddKeywordToList(pairs, "name_servers", "beta,gamma");
   ASSERT_EQ(OTLput("System", pairs), 0);
   DestroyKeywordList(pairs);
-  // The caller's device table is put back, and an unset one stays unset.
   setenv("OAM_DEVTAB", "/opt/devtab", 1);
   EXPECT_EQ(Text(LSGetservers()), "beta,gamma");
   EXPECT_STREQ(getenv("OAM_DEVTAB"), "/opt/devtab");
-  EXPECT_EQ(Log("TRACE 7 LSGetservers: OAM_DEVTAB=/etc/device.tab").size(), 1u);
-  EXPECT_EQ(Log("TRACE 7 verify_node: OAM_DEVTAB=/opt/devtab").size(), 1u);
   unsetenv("OAM_DEVTAB");
   EXPECT_EQ(Text(LSGetservers()), "beta,gamma");
   EXPECT_EQ(getenv("OAM_DEVTAB"), nullptr);
-  ClearLog();
+  // A node is known by its whole name.
   EXPECT_EQ(verify_node("gamma"), 1);
-  EXPECT_EQ(Log("TRACE 7 verify_node: "),
-            (Lines{"TRACE 7 verify_node: verify node ", "TRACE 7 verify_node: verify node gamma",
-                   "TRACE 7 verify_node: calling LSGetservers",
-                   "TRACE 7 verify_node: getenv not set", "TRACE 7 verify_node: status 1"}));
   EXPECT_EQ(verify_node("gam"), 0);
-  // The device table a remote query was started with reaches its command,
-  // although verifying the node set and restored the variable meanwhile.
-  ASSERT_EQ(putenv(g_entry), 0);
-  g_scribble = true;
-  ClearLog();
-  EXPECT_EQ(LSQueryattrs("beta:disk1"), nullptr);  // there is no RSClient
-  EXPECT_NE(g_entry[11], '/');                     // the entry was scribbled over
-  EXPECT_EQ(Log("TRACE 7 LS.LSQueryattrs: LS.LSQueryattrs cmd: "
-                "\"OAM_DEVTAB=/opt/devtab export OAM_DEVTAB;")
-                .size(),
-            1u);
-  unsetenv("OAM_DEVTAB");
   // A registry that cannot be opened for another reason is not replaced.
-  ClearLog();
   ASSERT_EQ(symlink("KELDA_servers", Under("/etc/KELDA_servers").c_str()), 0);
   EXPECT_EQ(Text(LSGetservers()), "NULL");
-  EXPECT_EQ(Log("TRACE 7 LSGetservers: open returned errno 40").size(), 1u);
-  EXPECT_EQ(Log("TRACE 7 LSGetservers: No servers configured.").size(), 0u);
-  unsetenv("OAM_TRACE");
 }
 
 // Every byte alone and inside a word, under each rule: a node name holds
@@ -354,8 +229,6 @@ TEST_F(LsUnitTest, ShellLinesRefusedAreLoggedAndLeftEmpty) {
        refused + "alias a;b refused: not allowed in a command line"},
       {"x %s", {{"alias", nullptr, WordRule::kWord}}, "",
        refused + "alias (none) refused: not allowed in a command line"},
-      {"x %s", {}, "", too_long},
-      {"x", {{"alias", "d1", WordRule::kWord}}, "", too_long},
       {"%sbc", {{"alias", fits.c_str(), WordRule::kWord}}, fits + "bc", ""},
       {"%sbcd", {{"alias", fits.c_str(), WordRule::kWord}}, "", too_long},
   };
@@ -369,84 +242,16 @@ TEST_F(LsUnitTest, ShellLinesRefusedAreLoggedAndLeftEmpty) {
     EXPECT_EQ(line.size(), row.line.size()) << row.format;
     EXPECT_EQ(Log("LOG "), row.log.empty() ? Lines{} : Lines{row.log}) << row.format;
   }
-  // A run succeeds when the line exits 0; not when it fails, is killed or
-  // cannot start.
-  ls::ShellLine line;  // the failures are logged for the last
-  for (const char* text : {"exit 0", "exit 1", "exit 255", "kill -9 $$"}) {
+  // A run succeeds when the line exits 0; not when it fails or is killed.
+  // One that cannot start is logged as such.
+  ls::ShellLine line;
+  for (const char* text : {"exit 0", "exit 1", "kill -9 $$"}) {
     ASSERT_TRUE(ls::Compose("LS.Test", text, {}, &line));
     EXPECT_EQ(ls::RunSucceeded(ls::RunLine(line)), text == std::string("exit 0")) << text;
   }
-  EXPECT_FALSE(ls::RunSucceeded(-1));
   ClearLog();
   ls::LogRunFailure("LS.Test", -1, line);
-  ls::LogRunFailure("LS.Test", 256, line);
-  EXPECT_EQ(Log("LOG "), (Lines{"LOG LS.Test 701 1: system failed",
-                                "LOG LS.Test 701 1: kill -9 $$ failed"}));
-}
-
-// Exhausted storage in process (robust_failmalloc linked in): the
-// registry read is run once per allocation it makes, with that one
-// failing, and must give the whole list or none (a pair whose names could
-// not be split was once skipped), leave no block allocated and put the
-// caller's device table back, reading a registry and, without one, the
-// System object (looked up with the default device table).
-TEST_F(LsUnitTest, OutOfStorageGivesTheWholeServerListOrNone) {
-  if (!robust_available()) GTEST_SKIP() << "no counting malloc in a sanitizer build";
-  setenv("OAM_DEVTAB", "/etc/mytab", 1);
-  Registry("MaXnAmEsErVrS=8\nname_servers=\"beta,gamma\"\nname_servers=delta\n");
-  KeywordList* pairs = MakeList({{"name_servers", "beta,gamma"}});
-  for (const char* answer : {"beta,gamma,delta", "beta,gamma"}) {
-    if (answer == std::string("beta,gamma")) {
-      unlink(Under("/etc/KELDA_servers").c_str());
-      ASSERT_EQ(OTLput("System", pairs), 0);
-    }
-    Text(LSGetservers());  // what the process keeps is made
-    long points = 1;
-    for (long n = -1; n < points; ++n) {
-      robust_start(n, 1);
-      char* text = LSGetservers();
-      robust_stop();  // the count stops before the answer is described
-      const std::string shown = Text(text);
-      long allocations, leaked;
-      int failed;
-      robust_tally(&allocations, &failed, &leaked);
-      if (n < 0) points = allocations;
-      EXPECT_TRUE(shown == answer || (n >= 0 && shown == "NULL")) << n << ": " << shown;
-      EXPECT_EQ(failed, n >= 0) << n;
-      EXPECT_EQ(leaked, 0) << n;
-      EXPECT_STREQ(getenv("OAM_DEVTAB"), "/etc/mytab") << n;
-    }
-    EXPECT_GT(points, 1);
-  }
-  DestroyKeywordList(pairs);
-  unsetenv("OAM_DEVTAB");
-}
-
-// A change of machine root that ran out of storage half way left the new
-// root recorded beside the old machine's path, and every later path of the
-// process was mapped under the old machine.
-TEST_F(LsUnitTest, MachineRootChangeOutOfStorageLeavesNoStaleRoot) {
-  if (!robust_available()) GTEST_SKIP() << "no counting malloc in a sanitizer build";
-  const std::string old_root = machine_.path();
-  long n = 0;
-  for (int failed = 1; failed; ++n) {
-    setenv("RUDED_ROOT", old_root.c_str(), 1);
-    ASSERT_EQ(platform::MapPath("/etc"), old_root + "/etc");
-    // Each time longer than any root before, so that the strings that keep
-    // the root must grow again.
-    const std::string new_dir = old_root + "/" + std::string(64 << n, 'd');
-    setenv("RUDED_ROOT", (new_dir + "/").c_str(), 1);
-    robust_start(n, 0);
-    try {
-      platform::MapPath("/etc");
-    } catch (const std::bad_alloc&) {
-    }
-    long allocations, leaked;
-    robust_tally(&allocations, &failed, &leaked);
-    EXPECT_EQ(platform::MapPath("/etc"), new_dir + "/etc") << "allocation " << n;
-  }
-  EXPECT_GT(n, 2);
-  setenv("RUDED_ROOT", old_root.c_str(), 1);
+  EXPECT_EQ(Log("LOG "), Lines{"LOG LS.Test 701 1: system failed"});
 }
 
 }  // namespace

@@ -152,13 +152,9 @@ int main(int argc, char** argv) {
   int skip = 0;
   bool stepped = false;
   for (int opt; (opt = getopt(argc, argv, "+s:S")) != -1;) {
-    if (opt == 'S') {
-      stepped = true;
-    } else if (opt == 's') {
-      skip = atoi(optarg);
-    } else {
-      return Usage();
-    }
+    if (opt == '?') return Usage();
+    stepped = stepped || opt == 'S';
+    if (opt == 's') skip = atoi(optarg);
   }
   if (optind >= argc) return Usage();
   argc -= optind;

@@ -50,13 +50,10 @@ TEST_F(LsE2eTest, EveryOperationHereAndThere) {
        "where=beta\"\n"},
       {{"next", "all", "@:disk1"}, "disk3\n", "disk2\n"},
       {{"next", "type=disk", "@:"}, "disk1\n", "disk1\n"},
-      {{"next", "size=30", "@:"}, "NULL\n", "disk2\n"},
       // Without a node part the alias is this node's.
       {{"attr", "disk1", "size"}, "size=\"10\"\n", kSkip},
-      {{"next", "all", "disk1"}, "disk3\n", kSkip},
       {{"aliases", "type=disk", "Containment=@"}, "alpha:disk1\nalpha:disk3\n",
        "beta:disk1\nbeta:disk2\n"},
-      {{"aliases", "Containment=@", "size=30"}, kSkip, "beta:disk2\n"},
       // Without Containment the library answers here, with plain aliases.
       {{"aliases", "type=disk"}, "disk1\ndisk3\n", kSkip},
       {{"aliases", "-"}, "System\ndisk1\ndisk3\n", kSkip},
@@ -69,38 +66,28 @@ TEST_F(LsE2eTest, EveryOperationHereAndThere) {
       // takes the whole list; the parameter file holds only the rest.
       {{"-s", "2", "perform", "@:System", "do_echo", "a=1", "b=2", "c=3"},
        "a=\"1\"\nb=\"2\"\nc=\"3\"\n", "c=\"3\"\n"},
-      {{"-s", "1", "put", "@:disk2", "a=1", "b=2"}, kSkip, "result 0\n"},
-      {{"attrs", "@:disk2"}, kSkip, "type=\"disk\"\nsize=\"30\"\nb=\"2\"\n"},
       // Each put reaches its own machine's object and no other.
       {{"put", "@:disk1", "color=@", "size=21"}, "result 0\n", "result 0\n"},
-      {{"put", "disk9", "color=green"}, "result 0\n", kSkip},
       {{"attrs", "@:disk1"}, "size=\"21\"\ntype=\"disk\"\ncolor=\"alpha\"\n",
        "size=\"21\"\ntype=\"disk\"\ncolor=\"beta\"\n"},
-      {{"attrs", "@:disk9"}, "color=\"green\"\n", kSkip},
   };
   for (const auto& row : rows) {
     for (const std::string node : {"alpha", "beta"}) {
       const std::string& out = node == "alpha" ? row.here : row.there;
       if (out == kSkip) continue;
+      SCOPED_TRACE(node + ": " + row.args[0] + " " + row.args[1]);
       // "@" in a word stands for the node.
       std::vector<std::string> args = row.args;
-      std::string shown;
-      for (std::string& a : args) {
+      for (std::string& a : args)
         for (size_t at; (at = a.find('@')) != std::string::npos;) a.replace(at, 1, node);
-        shown += a + " ";
-      }
       const int before = RsclientRuns();
       const e2e::RunResult r = Call("alpha", args);
-      EXPECT_EQ(r.status, out == "NULL\n" ? 1 : 0) << shown << r.err;
-      EXPECT_EQ(r.out, out) << shown;
-      EXPECT_EQ(RsclientRuns() - before, node == "beta") << shown;
+      EXPECT_EQ(r.status, out == "NULL\n" ? 1 : 0) << r.err;
+      EXPECT_EQ(r.out, out);
+      EXPECT_EQ(RsclientRuns() - before, node == "beta");
     }
   }
   EXPECT_EQ(LogLines("LOG "), Lines{});
-  EXPECT_EQ(Call("alpha", {"attrs", "beta:disk9"}).status, 1);
-  // The alias a remote next read is traced at level 7.
-  Call("alpha", {"next", "all", "beta:disk1"}, {{"OAM_TRACE", "7"}});
-  EXPECT_EQ(LogLines("TRACE 7 LS.LSQuerynext: Alias disk2").size(), 1u);
 }
 
 // Calls that fail and leave both machines' objects as they were, with
@@ -108,15 +95,15 @@ TEST_F(LsE2eTest, EveryOperationHereAndThere) {
 // Values go to another node in a parameter file, one pair a line: a
 // newline would start a line of the sender's choosing, and is refused
 // before anything is written or run.  A double quote goes out as it
-// stands, and the far OTput or OTperform refuses a file in which a closing
-// quote does not end its line: nothing is stored or run there, and the
-// call fails as for any failed command.  Here the library decides.
+// stands, and the far OTput refuses a file in which a closing quote does
+// not end its line: nothing is stored there, and the call fails as for any
+// failed command (the object-tool tests show OTperform and the library
+// here refusing alike).
 TEST_F(LsE2eTest, FailedCallsLeaveEverythingAsItWas) {
   const std::string unknown = " 703 4: gamma is unknown to the name/locations service";
   const std::string failed = "LOG LS.LSBrowse 703 2: LSBrowse failed";
   const std::string pwn = "note=x\" do_pwn=\"touch " + Marker();
   const std::string line = "note=x\ndo_pwn=touch " + Marker();
-  const std::string servers = "note=x\" name_servers=\"gamma";
   const std::string refused = " 799 3: value of note refused: not allowed in a parameter file";
   const struct {
     std::vector<std::string> args;
@@ -125,10 +112,8 @@ TEST_F(LsE2eTest, FailedCallsLeaveEverythingAsItWas) {
   } rows[] = {
       // gamma is in nobody's registry: were it asked for all the same,
       // RSClient would run (and be counted).  One row per place that runs
-      // a remote query (a method query shares its attribute query's).
+      // a remote query (the object queries share one).
       {{"attr", "gamma:System", "nodename"}, {"LOG LS.LSQueryattr" + unknown}},
-      {{"attrs", "gamma:System"}, {"LOG LS.LSQueryattrs" + unknown}},
-      {{"obj", "gamma:System"}, {"LOG LS.LSQueryobj" + unknown}},
       {{"next", "all", "gamma:"}, {"LOG LS.LSQuerynext" + unknown}},
       {{"aliases", "Containment=gamma"}, {"LOG LS.LSBrowse" + unknown, failed}},
       {{"put", "gamma:System", "a=1"}, {"LOG LS.LSPut" + unknown}},
@@ -137,16 +122,11 @@ TEST_F(LsE2eTest, FailedCallsLeaveEverythingAsItWas) {
       {{"aliases", "Containment=alpha", "type=none"}, {}},
       // A put without a list calls nothing, here or there.
       {{"put", "beta:System", "-"}, {}},
-      {{"put", "alpha:System", "-"}, {}},
       {{"put", "System", "-"}, {}},
       {{"put", "beta:System", "ok=1", line}, {"LOG LS.LSPut" + refused}},
       {{"perform", "beta:System", "do_echo", "ok=1", line}, {"LOG RS.RSPerform" + refused}},
       {{"aliases", "Containment=beta", "ok=1", line}, {"LOG LS.LSBrowse" + refused}},
       {{"put", "beta:System", "ok=1", pwn}, {"LOG LS.LSPut 701 1: cat "}, true},
-      {{"put", "beta:System", "ok=1", servers}, {"LOG LS.LSPut 701 1: cat "}, true},
-      {{"perform", "beta:System", "do_echo", "ok=1", pwn}, {"LOG RS.RSPerform 701 1: cat "},
-       true},
-      {{"put", "alpha:System", "ok=1", pwn}, {"ERROR OTLput: value of note holds a double quote"}},
   };
   const auto objects = [this] {
     return e2e::ReadFile(Root("alpha") + "/var/sadm/ot/objects/System") +
@@ -182,58 +162,37 @@ TEST_F(LsE2eTest, WordsAndSizesAreCheckedBeforeAnythingRuns) {
   const std::string m = Marker();
   const std::string touch = ";touch " + m;
   const std::string word = "refused: not allowed in a command line";
-  // How often text stands in alpha's log (a refused word is logged as it
-  // stands, newlines included).
-  const auto logged = [this](const std::string& text) {
-    const std::string log = e2e::ReadFile(Root("alpha") + "/var/adm/oam.log");
-    int n = 0;
-    for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++n;
-    return n;
-  };
   struct Row {
     std::vector<std::string> args;
     std::string refusal;  // logged once; "" when the call goes out
     std::string devtab = "";  // OAM_DEVTAB; "" leaves it unset
   };
   std::vector<Row> rows = {
-      {{"attr", "beta:disk1" + touch, "size"}, word},
       {{"attr", "beta:disk1", "$(touch " + m + ")"}, word},
-      {{"meth", "beta:`touch " + m + "`", "do_show"}, word},
-      {{"meth", "beta:disk1", "x|touch " + m}, word},
       {{"attrs", "beta:disk1 " + m}, word},
-      {{"meths", "beta:x>" + m}, word},
       {{"obj", "beta:x&&touch " + m}, word},
-      {{"next", "x\ntouch " + m, "beta:disk1"}, word},
+      {{"next", "x|touch " + m, "beta:disk1"}, word},
       {{"next", "all", "beta:disk1\";touch " + m + ";\""}, word},
       {{"put", "beta:disk1" + touch, "a=1"}, word},
-      {{"perform", "beta:disk1" + touch, "do_show"}, word},
       {{"perform", "beta:disk1", "x" + touch}, word},
-      {{"attrs", "beta:disk1"}, word, "/x" + touch},
-      {{"aliases", "Containment=beta"}, word, "/x y"},
-      {{"perform", "beta:disk1", "do_show"}, word, "/x\"y"},
+      {{"aliases", "Containment=beta"}, word, "/x" + touch},
       // A registered node name is a word too.
       {{"aliases", "Containment=be;ta"}, word},
   };
-  // A net alias of 519 bytes goes out; one more is refused by every
-  // operation.
+  // A net alias of 519 bytes goes out; one more is refused (every
+  // operation splits its net alias in the one place).
   const std::string alias519 = "beta:" + std::string(514, 'a');
   rows.push_back({{"attrs", alias519}, ""});
-  const std::string a = alias519 + "a";
-  for (std::vector<std::string> op :
-       {std::vector<std::string>{"attr", a, "size"}, {"meth", a, "do_show"}, {"attrs", a},
-        {"meths", a}, {"obj", a}, {"next", "all", a}, {"put", a, "a=1"}, {"perform", a, "do_echo"}})
-    rows.push_back({op, "799 3: net alias refused: longer than 519 bytes"});
+  rows.push_back({{"perform", alias519 + "a", "do_echo"},
+                  "799 3: net alias refused: longer than 519 bytes"});
   const std::pair<std::string, std::string> pairs[] = {
       {std::string(39, 'k') + "=1", ""},
       {std::string(40, 'k') + "=1", "799 3: parameter keyword refused: longer than 39 bytes"},
       {"k=" + std::string(519, 'v'), ""},
       {"k=" + std::string(520, 'v'), "799 3: parameter value refused: longer than 519 bytes"},
   };
-  for (const auto& [pair, refusal] : pairs) {
-    rows.push_back({{"put", "beta:disk1", pair}, refusal});
-    rows.push_back({{"perform", "beta:System", "do_echo", pair}, refusal});
-    rows.push_back({{"aliases", "Containment=beta", pair}, refusal});
-  }
+  // Every parameter file is written in the one place.
+  for (const auto& [pair, refusal] : pairs) rows.push_back({{"put", "beta:disk1", pair}, refusal});
   for (const auto& row : rows) {
     SCOPED_TRACE(row.args[0] + " " + row.args[1].substr(0, 30) + " " +
                  row.args.back().substr(0, 45) + " " + row.devtab);
@@ -241,10 +200,15 @@ TEST_F(LsE2eTest, WordsAndSizesAreCheckedBeforeAnythingRuns) {
     const e2e::RunResult r = Call("alpha", row.args, {{"OAM_DEVTAB", row.devtab}});
     EXPECT_EQ(RsclientRuns() > 0, row.refusal.empty());
     EXPECT_FALSE(e2e::Exists(m));
-    // One refusal, the expected one, as a 799 3 entry; a refused call fails.
-    EXPECT_EQ(logged("refused"), row.refusal.empty() ? 0 : 1);
-    EXPECT_EQ(logged(" 799 3: "), row.refusal.empty() ? 0 : 1);
-    EXPECT_TRUE(row.refusal.empty() || (logged(row.refusal) == 1 && r.status == 1)) << r.status;
+    // One refusal, the expected one, as the one 799 3 entry; a refused
+    // call fails.
+    const std::string log = e2e::ReadFile(Root("alpha") + "/var/adm/oam.log");
+    EXPECT_EQ(log.find("refused"), log.rfind("refused")) << log;
+    EXPECT_EQ(log.find(" 799 3: ") == std::string::npos, row.refusal.empty()) << log;
+    EXPECT_TRUE(row.refusal.empty() || (log.find(row.refusal + "\n") != std::string::npos &&
+                                        log.find(" 799 3: ") == log.rfind(" 799 3: ") &&
+                                        r.status == 1))
+        << log << r.status;
   }
 }
 
@@ -255,8 +219,6 @@ TEST_F(LsE2eTest, RemoteCommandsOutputFailureAndWhatReachesThem) {
   const std::string bin = Root("alpha") + "/usr/sadm/sysadm/bin/";
   const std::string quoted = "\"OAM_DEVTAB=/etc/device.tab export OAM_DEVTAB;" + bin;
   const std::string tmp = Root("alpha") + "/tmp/";
-  // A tab, a double quote and texts a shell would read go as they stand.
-  const std::string odd = "k=\"tab\there\"\nq=\"say \"hi\"; $(x) `y`\"\ne=\"\"\n";
   const struct {
     const char* command;
     std::string canned;
@@ -271,13 +233,8 @@ TEST_F(LsE2eTest, RemoteCommandsOutputFailureAndWhatReachesThem) {
       {"OTgetattr", "size=12\nmore=1\n", {"attr", "beta:d", "size"}, "size=\"12\"\n", {}},
       {"OTgetattr", "", {"attr", "beta:d", "size"}, "NULL\n",
        {"LOG LS.LSQueryattr 799 5: getkeyword failed"}},
-      {"OTgetattr", "size\n", {"attr", "beta:d", "size"}, "NULL\n",
-       {"LOG LS.LSQueryattr 799 5: getkeyword failed"}},
-      {"OTgetattrs", "", {"attrs", "beta:d"}, "", {}},
       {"OTgetattrs", "a=\"open\n", {"attrs", "beta:d"}, "NULL\n",
        {"LOG LS.LSQueryattrs 799 5: KeywordStreamToList failed"}},
-      {"OTgetobj", "", {"obj", "beta:d"}, "NULL\n", {}},
-      {"OTgetobj", "alias=\"disk9\"\n", {"obj", "beta:d"}, "NULL\n", {}},
       {"OTgetobj", "size=1 alias=disk9 do_x=y\n", {"obj", "beta:d"},
        "alias disk9\nattribute size=\"1\"\nmethod do_x=\"y\"\n", {}},
       {"OTgetobj", "size=1 color=\n", {"obj", "beta:d"}, "NULL\n",
@@ -302,8 +259,6 @@ TEST_F(LsE2eTest, RemoteCommandsOutputFailureAndWhatReachesThem) {
        {"LOG LS.LSQuerylist 701 1: " + bin + "RSClient -N beta -E " + quoted +
         "OTgetattr -A disk1 -K size\" > " + tmp + "ZU_query\\w{6} failed"},
        1},
-      {"OTgetobj", "", {"obj", "beta:disk1"}, "NULL\n",
-       {"LOG LS.LSQuerylist 701 1: .*OTgetobj -A disk1\" > .*ZU_query\\w{6} failed"}, 1},
       {"OTnextalias", "", {"next", "all", "beta:disk1"}, "NULL\n",
        {"LOG LS.LSQuerynext 701 1: .*OTnextalias -C all -P disk1\" > .*ZU_query\\w{6} failed"},
        1},
@@ -317,31 +272,26 @@ TEST_F(LsE2eTest, RemoteCommandsOutputFailureAndWhatReachesThem) {
       {"OTput", "", {"put", "beta:disk1", "a=1"}, "result -1\n",
        {"LOG LS.LSPut 701 1: cat " + tmp + "ZU_param\\w{6} \\| " + bin + "RSClient -N beta -E " +
         quoted + "OTput -A disk1 -I -\" failed"},
-       1,
-       {"LS.LSPut: Build Parameter File", "LS.LSPut: LS.LSPut cmd: ",
-        "LS.LSPut: system status:256 1"}},
+       1},
       {"OTperform", "", {"perform", "beta:disk1", "do_show"}, "NULL\n",
        {"LOG RS.RSPerform 701 1: cat .*ZU_param\\w{6} \\| .*OTperform -A disk1 -M do_show -I "
         "-\" > " + tmp + "ZU_perform\\w{6} failed"},
        1,
-       {"RS.RSPerform: remote call to beta alias disk1", "RS.RSPerform: RS.RSPerform cmd: ",
-        "RS.RSPerform: system status 256 1"}},
+       {"RS.RSPerform: remote call to beta alias disk1", "RS.RSPerform: RS.RSPerform cmd: "}},
       // The previous alias and the caller's device table reach the far side.
       {"OTnextalias", "disk4\n", {"next", "type=disk", "beta:"}, "disk4\n", {}, 0, {}, "",
        {"-C type=disk\n", "/etc/device.tab\n", ""}},
       {"OTnextalias", "disk4\n", {"next", "all", "beta:disk3"}, "disk4\n", {}, 0, {},
        "/opt/dev.tab", {"-C all -P disk3\n", "/opt/dev.tab\n", ""}},
-      // Parameter files carry values unchanged.
+      // Parameter files carry values unchanged: a tab, a double quote and
+      // texts a shell would read go as they stand.
       {"OTgetaliases", "disk1 disk2\n",
        {"aliases", "type=disk", "Containment=beta", "color=dark red"}, "beta:disk1\nbeta:disk2\n",
        {}, 0, {}, "", {"-I -\n", "/etc/device.tab\n", "type=disk\ncolor=dark red\n"}},
       {"OTput", "", {"put", "beta:disk1", "k=tab\there", "q=say \"hi\"; $(x) `y`", "e="},
-       "result 0\n", {}, 0, {}, "", {"-A disk1 -I -\n", "/etc/device.tab\n", odd}},
-      {"OTperform", "", {"-s", "1", "perform", "beta:disk1", "do_x", "k=tab\there",
-                         "q=say \"hi\"; $(x) `y`", "e="},
-       "", {}, 0, {}, "", {"-A disk1 -M do_x -I -\n", "/etc/device.tab\n", odd.substr(odd.find("q="))}},
-      {"OTperform", "", {"perform", "beta:disk1", "do_x", "-"}, "", {}, 0, {}, "",
-       {"-A disk1 -M do_x -I -\n", "/etc/device.tab\n", ""}},
+       "result 0\n", {}, 0, {}, "",
+       {"-A disk1 -I -\n", "/etc/device.tab\n",
+        "k=\"tab\there\"\nq=\"say \"hi\"; $(x) `y`\"\ne=\"\"\n"}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.command) + " printing " + row.canned + " exiting " +

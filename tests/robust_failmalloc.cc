@@ -15,8 +15,7 @@
 // starts allocate for themselves and never fail.  A program that wants
 // only a part of its run counted (ls_call -S: the one call) calls
 // robust_start() and robust_report(); then blocks made in between and
-// not freed are counted as leaked.  Linked into a test program, robust_start()
-// and robust_tally() do the same in process.
+// not freed are counted as leaked.
 //
 // AddressSanitizer supplies its own allocator, which this one would
 // bypass: in sanitizer builds nothing is interposed and robust_available()
@@ -118,17 +117,6 @@ ROBUST_API void robust_start(long fail_at, int track) {
   g_fail_at = fail_at;
   g_numbering = ROBUST_INTERPOSE;
   g_tracking = ROBUST_INTERPOSE && track;
-}
-
-// Stops numbering; the blocks of the count are still watched until
-// robust_tally(), so that a caller can release a result first.
-ROBUST_API void robust_stop() { g_numbering = false; }
-
-ROBUST_API void robust_tally(long* allocations, int* failed, long* leaked) {
-  g_numbering = g_tracking = false;
-  *allocations = g_next;
-  *failed = g_failed;
-  *leaked = g_leaked;
 }
 
 // Ends the count and writes the count file now, not at the exit.
