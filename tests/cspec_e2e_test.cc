@@ -114,24 +114,16 @@ TEST_F(CspecE2eTest, ScanRemovesDuplicatesAlwaysAndUnaskedNodesWithIOrR) {
   Bare();
   const std::string dup = "qv_cspec: Warning: Removing duplicate device $";
   const std::string removing = "qv_cspec: Warning: Removing device $";
-  for (const Names& args : {Names{}, Names{"-i"}}) {
-    SCOPED_TRACE(testing::PrintToString(args));
-    e2e::MakeNode(Node("c10"), Dev(41, 0, 1, 0, 7));
-    e2e::MakeNode(Node("other"), Dev(41, 0, 1, 0, 7));
-    e2e::RunResult r = cluster_.Cspec("nodeA", args);
-    EXPECT_EQ(r.status, 0);
-    // The directory decides which entry comes first; the second one goes,
-    // and with -i the first too, as nothing asks for it.
-    const bool c10 = r.err.find(e2e::Shown(dup + "other\n")) != r.err.npos;
-    const std::string first = c10 ? "c10" : "other";
-    const std::string second = c10 ? "other" : "c10";
-    EXPECT_EQ(r.err, e2e::Shown(dup + second + "\n" +
-                                (args.empty() ? "" : removing + first + "\n")));
-    EXPECT_EQ(e2e::ListDir(cluster_.Cspecials("nodeA")),
-              args.empty() ? Names{first} : Names{});
-    fs::remove_all(cluster_.Cspecials("nodeA"));
-    fs::create_directory(cluster_.Cspecials("nodeA"));
-  }
+  e2e::MakeNode(Node("c10"), Dev(41, 0, 1, 0, 7));
+  e2e::MakeNode(Node("other"), Dev(41, 0, 1, 0, 7));
+  e2e::RunResult r = cluster_.Cspec("nodeA", {});
+  EXPECT_EQ(r.status, 0);
+  // The directory decides which entry comes first; the second one goes.
+  const bool c10 = r.err.find(e2e::Shown(dup + "other\n")) != r.err.npos;
+  EXPECT_EQ(r.err, e2e::Shown(dup + (c10 ? "other" : "c10") + "\n"));
+  EXPECT_EQ(e2e::ListDir(cluster_.Cspecials("nodeA")),
+            Names{c10 ? "c10" : "other"});
+  fs::remove(Node(c10 ? "c10" : "other"));
   // A report changes nothing; an entry whose status cannot be read is
   // never in the table, so it stays; a regular file counts as a node.
   e2e::MakeNode(Node("c0"), Dev(41, 0, 0, 0, 7));
@@ -151,45 +143,42 @@ TEST_F(CspecE2eTest, ScanRemovesDuplicatesAlwaysAndUnaskedNodesWithIOrR) {
          kAnyOrder);
 }
 
-// Locked by another process, device_info is left alone.
-TEST_F(CspecE2eTest, DeviceInfoIsEmptiedOnlyUnderItsLock) {
-  Bare();
-  e2e::WriteFile(At(e2e::kDeviceInfo), "old line\n");
-  int fd = open(At(e2e::kDeviceInfo).c_str(), O_RDWR);
-  ASSERT_EQ(lockf(fd, F_LOCK, 0), 0);
-  e2e::RunResult r = cluster_.Cspec("nodeA", {"-r"});
-  close(fd);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "qv_cspec: Unable to get exclusive lock on SCSI device "
-                   "info file: 11\n");
-  EXPECT_EQ(cluster_.DeviceInfo("nodeA"), "old line\n");
-}
-
-TEST_F(CspecE2eTest, DebugShowsListLimitsDumpsMajorAndEveryTry) {
+TEST_F(CspecE2eTest, DebugShowsListLimitsDumpTriesAndTheMajor) {
   Bare();
   e2e::WriteFile(At("/usr/ruded/config/excludelist"), "c10t3\n");
   e2e::MakeNode(Node("c10"), Dev(41, 0, 1, 0, 7));
-  const std::string dump =
-      "NODE DUMP:\nNAME:  $c10\nFLAGS: c\nDEV:   c10t7d0s0\n\n";
-  std::string tries;  // every controller answers ENXIO at its first try
-  for (const char* b : {"", "1", "2", "3", "4", "5", "6", "7"})
-    for (const char* c : {"0", "1", "2", "3", "4", "5", "6", "7"}) {
-      const std::string a = std::string(b) + (*b ? c : *c == '0' ? "" : c);
-      tries += "mk tmp nod(c" + a + "0t0d0s0)\nOpen tmp node: c" + a +
-               "0t0d0s0, Errno=6\n";
-    }
   Expect({"-d"}, "",
          "mkxlist: Building the exclusion list\nmkxlist: Finished\n"
-         "MAX_BUS=8 MAX_CNTL=8 MAX_SCSI_BUS=4 MAX_PUN=16\n" +
-             dump + "SCSI major: 35\n" + tries + dump,
-         {"c10"});
-  // An mdevice without the major: 35 all the same.
-  fs::remove(At("/etc/conf/cf.d/mdevice"));
+         "MAX_BUS=8 MAX_CNTL=8 MAX_SCSI_BUS=4 MAX_PUN=16\n"
+         "NODE DUMP:\nNAME:  $c10\nFLAGS: c\nDEV:   c10t7d0s0\n\n"
+         "SCSI major: 35\nmk tmp nod(c0t0d0s0)\n"
+         "Open tmp node: c0t0d0s0, Errno=6\nmk tmp nod(c10t0d0s0)\n",
+         {"c10"}, 0, "nodeA", kPart);
+  const std::string mdevice = At("/etc/conf/cf.d/mdevice");
+  const std::string none = "qv_cspec: Unable to find SCSI major\n";
+  const struct {
+    std::string text;
+    std::string said;
+  } cases[] = {
+      // Six words a record, across lines; the first whose whole first
+      // word is SCSI gives the leading digits of its sixth; longer words
+      // are cut.
+      {"*header a b c d e f\ndisk SCSI a b c 9\nSCSI2 a b c d 9\nSCSI" +
+           std::string(40, 'x') +
+           " a b c d 9\n  SCSI\ta  b\n\tc d  41-2 e\n"
+           "SCSI a b c d 42\n",
+       "SCSI major: 41\n"},
+      // No record with SCSI: 35 all the same.
+      {"SCSI a b c", none + "SCSI major: 35\n"},
+      {std::string(100 * 1024, '\0'), none + "SCSI major: 35\n"},
+  };
+  for (const auto& c : cases) {
+    e2e::WriteFile(mdevice, c.text);
+    Expect({"-d"}, "", c.said, {"c10"}, 0, "nodeA", kPart);
+  }
+  fs::remove(mdevice);
   Expect({"-d"}, "",
          "qv_cspec: mdevice: No such file or directory\nSCSI major: 35\n",
-         {"c10"}, 0, "nodeA", kPart);
-  e2e::WriteFile(At("/etc/conf/cf.d/mdevice"), std::string(100 * 1024, '\0'));
-  Expect({"-d"}, "", "qv_cspec: Unable to find SCSI major\nSCSI major: 35\n",
          {"c10"}, 0, "nodeA", kPart);
 }
 
@@ -279,8 +268,7 @@ TEST_F(CspecE2eTest, DeviceInfoHoldsOneLinePerDiskBySerialReader) {
       "serial=0123456789012345678901234567890123\n"
       "  disk 5 IBM DORS-32160 WA0A serial=IBM1 evpd=fail\n"
       "  device 6 1 ARCHIVE Python 0100\n"
-      "  disk 8 EMCX X 1 serial=EMCX0123456789\n"
-      "  disk 9 HPQ X 1 serial=SHORT\n");
+      "  disk 8 EMCX X 1 serial=EMCX0123456789\n");
   Expect({"-r"}, "",
          "qv_cspec: IO_SCSI failure (5)\n"
          "qv_cspec: unable to obtain serial number for device c0t5d0s0 "
@@ -293,16 +281,7 @@ TEST_F(CspecE2eTest, DeviceInfoHoldsOneLinePerDiskBySerialReader) {
                 e2e::InfoLine("0", 2, "HP", "C3010M1", "HP05", "HP01234567") +
                 e2e::InfoLine("0", 4, "SEAGATE", "ST15150N", "0022",
                               "0123456789012345678901234567") +
-                e2e::InfoLine("0", 8, "EMCX", "X", "1", "EMCX0123456789") +
-                e2e::InfoLine("0", 9, "HPQ", "X", "1", "SHORT"));
-  e2e::RunResult r = cluster_.Cspec("nodeA", {"-d", "-r"});
-  for (const char* said :
-       {"Skipping device info for MYLEX device\n",
-        "Obtaining device info (EMC):\n"
-        "c0:c0t1d0s0:EMC     :SYMMETRIX       :5266:EMC012345\n",
-        "Obtaining device info (HP):\n", "Obtaining device info (SYMBIOS):\n"})
-    EXPECT_NE(r.err.find(said), r.err.npos) << said;
-  EXPECT_EQ(e2e::Lines(r.err, "Obtaining device info (default):").size(), 4u);
+                e2e::InfoLine("0", 8, "EMCX", "X", "1", "EMCX0123456789"));
   // Without -r disks are not identified at all.
   e2e::WriteFile(At(e2e::kDeviceInfo), "kept\n");
   Expect({"-i"}, "", "", {"c0"});
@@ -340,27 +319,47 @@ constexpr char kTries[] =
     "IO_GetProcessorInquiry: 5, trying IO_SCSI()\nIO_SCSI() returned ";
 
 const BusCase kBusCases[] = {
-    {"open=EIO", "", {"r@_nodeB"}, "",
+    {"open=EIO",
+     "",
+     {"r@_nodeB"},
+     "",
      "setup_initiator(c@t7d0s0)\nOpen Initiator Node: $c@, Errno=5\n"},
-    {"inquiry=fail passthru=fail", "", {"r@_nodeB"}, "",
+    {"inquiry=fail passthru=fail",
+     "",
+     {"r@_nodeB"},
+     "",
      "setup_initiator,IO_Inquiry($c@)"},
-    {"procinquiry=fail", "", {"c@", "r@_nodeB"},
+    {"procinquiry=fail",
+     "",
+     {"c@", "r@_nodeB"},
      "Initiator $c@: set to c@:nodeA\nResponder $r@_nodeB: set to c0:nodeB\n",
-     std::string(kTries) + "0, errno=", false},
-    {"procinquiry=fail passthru=fail", "", {"r@_nodeB"}, "",
+     std::string(kTries) + "0, errno=",
+     false},
+    {"procinquiry=fail passthru=fail",
+     "",
+     {"r@_nodeB"},
+     "",
      std::string(kTries) +
          "-1, errno=5\nsetup_initiator, IO_GetProcessorInquiry($c@): 5\n"},
     // The node is asked for before the area is written.
-    {"setinquiry=fail", "", {"c@", "r@_nodeB"},
+    {"setinquiry=fail",
+     "",
+     {"c@", "r@_nodeB"},
      "Initiator $c@: uninitialized\n",
      "Setting Vendor Specific Information\n"
      "setup_initiator, IO_SetInitiatorInquiry($c@): 5\n"},
-    {"", "inquiry=fail passthru=fail", {"c@"},
+    {"",
+     "inquiry=fail passthru=fail",
+     {"c@"},
      "Initiator $c@: set to c@:nodeA\n",
-     "IO_Inquiry failure to c@t6d0s0, Errno=5\n", false},
-    {"", "procinquiry=fail passthru=fail", {"c@"},
+     "IO_Inquiry failure to c@t6d0s0, Errno=5\n",
+     false},
+    {"",
+     "procinquiry=fail passthru=fail",
+     {"c@"},
      "Initiator $c@: set to c@:nodeA\n",
-     "IO_GetProcessorInquiry failure to c@t6d0s0: Errno=5\n", false},
+     "IO_GetProcessorInquiry failure to c@t6d0s0: Errno=5\n",
+     false},
 };
 
 TEST_F(RobustFaultsTest, EveryFaultLeavesExactlyWhatCouldBeRead) {
@@ -376,7 +375,8 @@ TEST_F(RobustFaultsTest, EveryFaultLeavesExactlyWhatCouldBeRead) {
       "  disk 3 SEAGATE ST1 0001 serial=D3 open=ENXIO\n"
       "  disk 5 SEAGATE ST1 0001 serial=D5 inquiry=fail\n"
       "  disk 8 SEAGATE ST1 0001 serial=D8 passthru=fail\n"
-      "  disk 10 SEAGATE ST1 0001 serial=D10 procinquiry=fail setinquiry=fail\n";
+      "  disk 10 SEAGATE ST1 0001 serial=D10 procinquiry=fail "
+      "setinquiry=fail\n";
   std::string info = InfoLine("0", 0, "SEAGATE", "ST1", "0001", "D0") +
                      InfoLine("0", 5, "SEAGATE", "ST1", "0001", "D5") +
                      InfoLine("0", 10, "SEAGATE", "ST1", "0001", "D10");
@@ -387,16 +387,16 @@ TEST_F(RobustFaultsTest, EveryFaultLeavesExactlyWhatCouldBeRead) {
       "number for device c0t8d0s0 (Vendor ID <SEAGATE >)\n" +
       mismatch;
   Names made = {"c0", "r0_nodeB"}, left = made;
-  std::string report =
-      e2e::Shown("Initiator $c0: set to c0:nodeA\n"
-                 "Responder $r0_nodeB: set to c0:nodeB\n");
+  std::string report = e2e::Shown(
+      "Initiator $c0: set to c0:nodeA\n"
+      "Responder $r0_nodeB: set to c0:nodeB\n");
   std::string removed;
   int port = 0;
   for (const BusCase& c : kBusCases) {
     const std::string a = Adapter(++port);
     fabric += "bus b" + a + "\n  adapter nodeA " + Port(port) + " 7 " + c.own +
-              "\n  adapter nodeB " + Port(port) + " 6 stamp=c0:nodeB " +
-              c.far + "\n  disk 0 SEAGATE ST1 0001 serial=P" + a + "\n";
+              "\n  adapter nodeB " + Port(port) + " 6 stamp=c0:nodeB " + c.far +
+              "\n  disk 0 SEAGATE ST1 0001 serial=P" + a + "\n";
     info += InfoLine(a, 0, "SEAGATE", "ST1", "0001", "P" + a);
     for (const std::string& n : c.made) {
       made.push_back(Fill(n, a));
