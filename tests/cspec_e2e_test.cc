@@ -10,10 +10,10 @@
 // must end with status 0 whatever fails, list in device_info exactly the
 // disks that could be read, make exactly the nodes whose setup succeeded,
 // report what it could ask and say with -d which fallback it took.  Then
-// how open failures cut the probe's search short, and hostile files: a far
-// machine whose node name is no file name, a machine root that root may
-// not trust.  Run under the sanitizer preset, nothing may be read or
-// written past a buffer.
+// how open failures cut the probe's search short, and hostile files: a
+// fabric that turns bad under a running cluster, a far machine whose node
+// name is no file name, a machine root that root may not trust.  Run under
+// the sanitizer preset, nothing may be read or written past a buffer.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -243,11 +243,14 @@ TEST_F(CspecE2eTest, DashCNamesEveryResponderOfABusAlikeAndExclusionList) {
          faked ? "mk resp nod(r0t5d0s0)\n"
                : "mk resp nod(r0t5d0s0)\nmknod responder: File exists\n",
          {"r0"}, 0, "nodeA", kPart);
-  // The exclusion list matches whole entries, blanks and comments aside;
-  // the initiator's own target is never a responder, listed or not.
+  // The exclusion list matches whole entries, blanks and comments aside,
+  // kept as the list grows; a long line is read in pieces of 129, the last
+  // needs no newline.  The initiator's own target is never a responder,
+  // listed or not.
   fs::remove(Node("r0"));
-  e2e::WriteFile(xlist, "# keep the port at 6 out\n  c0 t6\n");
-  Expect({"-r"}, "", "", {"r0_nodeC"});
+  e2e::WriteFile(xlist, "# keep the port at 6 out\n  c0 t6\n" +
+                            std::string(129, 'x') + "c0\tt5");
+  Expect({"-r"}, "", "", {});
   e2e::WriteFile(xlist, "c0t66\nc0\nc0t6#\n");
   Expect({"-r"}, "", "", {"r0_a-very-long-machi", "r0_nodeC"});
   // A stamped area is never written again.
@@ -455,6 +458,18 @@ constexpr char kHostileFabric[] =
     "  adapter nodeB 0 0 0 6 stamp=\"c0:@\"\n"
     "  disk 3 SEAGATE ST1 0001 serial=three\n"
     "  disk 5 SEAGATE ST1 0001 serial=five\n";
+
+// A fabric gone bad under a running cluster: the machine says so once and
+// finds no hardware; the run still ends well.  (The parser's own cases
+// are rows of its unit table.)
+TEST_F(RobustFaultsTest, FabricGoneBadLeavesTheMachineWithoutHardware) {
+  Make(Fill(kHostileFabric, "nodeB"));
+  e2e::WriteFile(cluster_.dir() + "/fabric",
+                 std::string("bus b\n  adapter nodeA 0 0 0 7\0\n", 31));
+  Expect({"-i", "-r"}, "",
+         cluster_.Root("nodeA") + "/../fabric:2: NUL byte in line\n", {});
+  EXPECT_EQ(cluster_.DeviceInfo("nodeA"), "");
+}
 
 // A far machine whose node name is no file name (a slash, a leading dot):
 // shown escaped in a warning, not used.
