@@ -290,9 +290,7 @@ TEST_F(CspecE2eTest, DeviceInfoHoldsOneLinePerDiskBySerialReader) {
   EXPECT_EQ(cluster_.DeviceInfo("nodeA"), "kept\n");
 }
 
-using e2e::Adapter;
 using e2e::InfoLine;
-using e2e::Port;
 
 // text with @ replaced by the adapter and $ by the cspecials directory.
 std::string Fill(std::string text, const std::string& a) {
@@ -303,108 +301,80 @@ std::string Fill(std::string text, const std::string& a) {
 // The fault suites run alone (see robust.cmake).
 class RobustFaultsTest : public CspecE2eTest {};
 
-// Faults of an adapter on a bus of its own: nodeA's port (initiator side)
-// or nodeB's (responder side), each bus also holding the other machine's
-// healthy adapter and a healthy disk at target 0.  @ stands for the
-// adapter, $ for the cspecials directory.
-struct BusCase {
-  const char* own;      // faults of nodeA's adapter
-  const char* far;      // faults of nodeB's adapter
-  Names made;           // the nodes a -i -r run makes
-  const char* report;   // what a run without options says
-  std::string debug;    // in the -d output
-  bool unasked = true;  // a run without -r removes r@_nodeB
-};
-
-// One row per path a fault takes: the initiator lost, its processor
-// INQUIRY answered by the fallback, its area not written, the far adapter
-// unreadable.
-const BusCase kBusCases[] = {
-    {"open=EIO", "", {"r@_nodeB"}, "",
-     "setup_initiator(c@t7d0s0)\nOpen Initiator Node: $c@, Errno=5\n"},
-    {"procinquiry=fail", "", {"c@", "r@_nodeB"},
-     "Initiator $c@: set to c@:nodeA\nResponder $r@_nodeB: set to c0:nodeB\n",
-     "setup_initiator(c@t7d0s0)\nmy_IO_GetProcessorInquiry: "
-     "IO_GetProcessorInquiry: 5, trying IO_SCSI()\nIO_SCSI() returned 0, "
-     "errno=", false},
-    // The node is asked for before the area is written.
-    {"setinquiry=fail", "", {"c@", "r@_nodeB"},
-     "Initiator $c@: uninitialized\n",
-     "Setting Vendor Specific Information\n"
-     "setup_initiator, IO_SetInitiatorInquiry($c@): 5\n"},
-    {"", "inquiry=fail passthru=fail", {"c@"},
-     "Initiator $c@: set to c@:nodeA\n",
-     "IO_Inquiry failure to c@t6d0s0, Errno=5\n", false},
-};
-
 TEST_F(RobustFaultsTest, EveryFaultLeavesExactlyWhatCouldBeRead) {
   // The disk faults share bus c0, whose first disk opens, so that the
   // responder scan covers every target: a disk that cannot be opened is
   // passed over (ENXIO ends no scan), the pass-through answers an INQUIRY
   // that fails, serial numbers need the pass-through, and the adapters' own
-  // commands do not matter to a disk.
-  std::string fabric =
+  // commands do not matter to a disk.  Then one bus for each path a fault
+  // of an adapter takes, each with nodeB stamped and a disk at 0: c1 loses
+  // its initiator, c2's processor INQUIRY is answered by the fallback, c3's
+  // area cannot be written (its node was asked for before), c10 cannot
+  // read the far adapter.  c20 reports an address on another controller
+  // and is left alone altogether.
+  Make(
       "bus disks\n  adapter nodeA 0 0 0 7\n"
       "  adapter nodeB 0 0 0 6 stamp=c0:nodeB\n"
-      "  disk 0 SEAGATE ST1 0001 serial=D0\n"
-      "  disk 3 SEAGATE ST1 0001 serial=D3 open=ENXIO\n"
-      "  disk 5 SEAGATE ST1 0001 serial=D5 inquiry=fail\n"
-      "  disk 8 SEAGATE ST1 0001 serial=D8 passthru=fail\n"
-      "  disk 10 SEAGATE ST1 0001 serial=D10 procinquiry=fail setinquiry=fail\n";
-  std::string info = InfoLine("0", 0, "SEAGATE", "ST1", "0001", "D0") +
-                     InfoLine("0", 5, "SEAGATE", "ST1", "0001", "D5") +
-                     InfoLine("0", 10, "SEAGATE", "ST1", "0001", "D10");
+      "  disk 0 S T 1 serial=D0\n"
+      "  disk 3 S T 1 serial=D3 open=ENXIO\n"
+      "  disk 5 S T 1 serial=D5 inquiry=fail\n"
+      "  disk 8 S T 1 serial=D8 passthru=fail\n"
+      "  disk 10 S T 1 serial=D10 procinquiry=fail setinquiry=fail\n"
+      "bus b1\n  adapter nodeA 0 0 1 7 open=EIO\n"
+      "  adapter nodeB 0 0 1 6 stamp=c0:nodeB\n  disk 0 S T 1 serial=P\n"
+      "bus b2\n  adapter nodeA 0 0 2 7 procinquiry=fail\n"
+      "  adapter nodeB 0 0 2 6 stamp=c0:nodeB\n  disk 0 S T 1 serial=P\n"
+      "bus b3\n  adapter nodeA 0 0 3 7 setinquiry=fail\n"
+      "  adapter nodeB 0 0 3 6 stamp=c0:nodeB\n  disk 0 S T 1 serial=P\n"
+      "bus b10\n  adapter nodeA 0 1 0 7\n  adapter nodeB 0 1 0 6 inquiry=fail "
+      "passthru=fail\n  disk 0 S T 1 serial=P\n"
+      "bus b20\n  adapter nodeA 0 2 0 7 initiator=0.7.3.7\n"
+      "  adapter nodeB 0 2 0 6 stamp=c0:nodeB\n  disk 0 S T 1\n");
+  auto line = [](const char* adapter, int target, const char* serial) {
+    return InfoLine(adapter, target, "S", "T", "1", serial);
+  };
+  const std::string info = line("0", 0, "D0") + line("0", 5, "D5") +
+                           line("0", 10, "D10") + line("1", 0, "P") +
+                           line("2", 0, "P") + line("3", 0, "P") +
+                           line("10", 0, "P");
   const std::string mismatch =
       "qv_cspec: Warning: Initiator mismatch: tdev=c20t0, idev=c73t7\n";
-  const std::string err =
-      "qv_cspec: IO_SCSI failure (5)\nqv_cspec: unable to obtain serial "
-      "number for device c0t8d0s0 (Vendor ID <SEAGATE >)\n" +
-      mismatch;
-  Names made = {"c0", "r0_nodeB"}, left = made;
-  std::string report =
-      e2e::Shown("Initiator $c0: set to c0:nodeA\n"
-                 "Responder $r0_nodeB: set to c0:nodeB\n");
-  std::string removed;
-  int port = 0;
-  for (const BusCase& c : kBusCases) {
-    const std::string a = Adapter(++port);
-    fabric += "bus b" + a + "\n  adapter nodeA " + Port(port) + " 7 " + c.own +
-              "\n  adapter nodeB " + Port(port) + " 6 stamp=c0:nodeB " +
-              c.far + "\n  disk 0 SEAGATE ST1 0001 serial=P" + a + "\n";
-    info += InfoLine(a, 0, "SEAGATE", "ST1", "0001", "P" + a);
-    for (const std::string& n : c.made) {
-      made.push_back(Fill(n, a));
-      if (!c.unasked || n[0] == 'c') left.push_back(Fill(n, a));
-    }
-    if (c.unasked)
-      removed += Fill("qv_cspec: Warning: Removing device $r@_nodeB\n", a);
-    report += Fill(c.report, a);
-  }
-  // This machine's adapter reporting an address on another controller:
-  // the bus (c20) is left alone altogether.
-  fabric +=
-      "bus mismatch\n  adapter nodeA 0 2 0 7 initiator=0.7.3.7\n"
-      "  adapter nodeB 0 2 0 6 stamp=c0:nodeB\n  disk 0 SEAGATE ST1 0001\n";
-  std::sort(made.begin(), made.end());
-  std::sort(left.begin(), left.end());
-  Make(fabric);
+  const Names made = {"c0",       "c10",      "c2",       "c3",
+                      "r0_nodeB", "r1_nodeB", "r2_nodeB", "r3_nodeB"};
   // The first run stamps and makes the nodes; the second finds them made.
   for (const std::string run : {"first", "second"}) {
-    Expect({"-i", "-r"}, "", err, made);
+    Expect({"-i", "-r"}, "",
+           "qv_cspec: IO_SCSI failure (5)\nqv_cspec: unable to obtain serial "
+           "number for device c0t8d0s0 (Vendor ID <S       >)\n" +
+               mismatch,
+           made);
     EXPECT_EQ(cluster_.DeviceInfo("nodeA"), info) << run;
   }
   // Debug says which fallback each fault took.
   e2e::RunResult r = cluster_.Cspec("nodeA", {"-d", "-i", "-r"});
   EXPECT_EQ(r.status, 0);
-  port = 0;
-  for (const BusCase& c : kBusCases) {
-    const std::string a = Adapter(++port);
-    EXPECT_NE(r.err.find(Fill(c.debug, a)), r.err.npos) << a;
-  }
+  for (const char* said :
+       {"setup_initiator(c1t7d0s0)\nOpen Initiator Node: $c1, Errno=5\n",
+        "setup_initiator(c2t7d0s0)\nmy_IO_GetProcessorInquiry: "
+        "IO_GetProcessorInquiry: 5, trying IO_SCSI()\nIO_SCSI() returned 0, "
+        "errno=",
+        "Setting Vendor Specific Information\n"
+        "setup_initiator, IO_SetInitiatorInquiry($c3): 5\n",
+        "IO_Inquiry failure to c10t6d0s0, Errno=5\n"})
+    EXPECT_NE(r.err.find(e2e::Shown(said)), r.err.npos) << said;
   // A report says what it could ask.
-  Expect({}, report, mismatch, made);
+  Expect({},
+         "Initiator $c0: set to c0:nodeA\nResponder $r0_nodeB: set to "
+         "c0:nodeB\nInitiator $c2: set to c2:nodeA\nResponder $r2_nodeB: set "
+         "to c0:nodeB\nInitiator $c3: uninitialized\nInitiator $c10: set to "
+         "c10:nodeA\n",
+         mismatch, made);
   // Without -r the responders of a bus whose initiator failed go.
-  Expect({"-i"}, "", mismatch + removed, left, 0, "nodeA", kAnyOrder);
+  Expect({"-i"}, "",
+         mismatch + "qv_cspec: Warning: Removing device $r1_nodeB\n"
+                    "qv_cspec: Warning: Removing device $r3_nodeB\n",
+         {"c0", "c10", "c2", "c3", "r0_nodeB", "r2_nodeB"}, 0, "nodeA",
+         kAnyOrder);
 }
 
 // Tries of the probe per SCSI bus, counted from the -d lines: ENXIO ends a
