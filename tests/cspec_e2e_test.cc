@@ -450,7 +450,7 @@ TEST_F(RobustFaultsTest, MachineRootRootMayNotTrustIsRefused) {
     std::string why;  // "" when the root is used
   } cases[] = {
       {dir, 4321, 0755, dir + " is not owned by root"},
-      {parent, 0, 0777, parent + " is writable by group or others"},
+      {parent, 0, 0775, parent + " is writable by group or others"},
       {dir, 0, 0755, ""},
   };
   for (const auto& c : cases) {
