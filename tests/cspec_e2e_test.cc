@@ -15,7 +15,6 @@
 // name is no file name, a machine root that root may not trust.  Run under
 // the sanitizer preset, nothing may be read or written past a buffer.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -97,7 +96,6 @@ TEST_F(CspecE2eTest, OptionsAndTheCspecialsDirectory) {
   e2e::WriteFile(At(e2e::kDeviceInfo), "old line\n");
   Expect({"-r", "-c", "-r", "-c", "extra", "-x"}, "", "", {});
   EXPECT_EQ(cluster_.DeviceInfo("nodeA"), "");
-  EXPECT_FALSE(e2e::Exists(At("/var/lib/ruded")));
   struct stat st;
   ASSERT_EQ(stat(cluster_.Cspecials("nodeA").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode, S_IFDIR | 0755u);
@@ -114,82 +112,57 @@ TEST_F(CspecE2eTest, ScanRemovesDuplicatesAlwaysAndUnaskedNodesWithIOrR) {
   Bare();
   const std::string dup = "qv_cspec: Warning: Removing duplicate device $";
   const std::string removing = "qv_cspec: Warning: Removing device $";
-  for (const Names& args : {Names{}, Names{"-i"}}) {
-    SCOPED_TRACE(testing::PrintToString(args));
-    e2e::MakeNode(Node("c10"), Dev(41, 0, 1, 0, 7));
-    e2e::MakeNode(Node("other"), Dev(41, 0, 1, 0, 7));
-    e2e::RunResult r = cluster_.Cspec("nodeA", args);
-    EXPECT_EQ(r.status, 0);
-    // The directory decides which entry comes first; the second one goes,
-    // and with -i the first too, as nothing asks for it.
-    const bool c10 = r.err.find(e2e::Shown(dup + "other\n")) != r.err.npos;
-    const std::string first = c10 ? "c10" : "other";
-    const std::string second = c10 ? "other" : "c10";
-    EXPECT_EQ(r.err, e2e::Shown(dup + second + "\n" +
-                                (args.empty() ? "" : removing + first + "\n")));
-    EXPECT_EQ(e2e::ListDir(cluster_.Cspecials("nodeA")),
-              args.empty() ? Names{first} : Names{});
-    fs::remove_all(cluster_.Cspecials("nodeA"));
-    fs::create_directory(cluster_.Cspecials("nodeA"));
-  }
+  e2e::MakeNode(Node("c10"), Dev(41, 0, 1, 0, 7));
+  e2e::MakeNode(Node("other"), Dev(41, 0, 1, 0, 7));
+  e2e::RunResult r = cluster_.Cspec("nodeA", {});
+  EXPECT_EQ(r.status, 0);
+  // The directory decides which entry comes first; the second one goes.
+  const bool c10 = r.err.find(e2e::Shown(dup + "other\n")) != r.err.npos;
+  EXPECT_EQ(r.err, e2e::Shown(dup + (c10 ? "other" : "c10") + "\n"));
+  EXPECT_EQ(e2e::ListDir(cluster_.Cspecials("nodeA")),
+            Names{c10 ? "c10" : "other"});
+  fs::remove(Node(c10 ? "c10" : "other"));
   // A report changes nothing; an entry whose status cannot be read is
-  // never in the table, so it stays; a regular file counts as a node.
-  e2e::MakeNode(Node("c0"), Dev(41, 0, 0, 0, 7));
-  e2e::MakeNode(Node("r10_nodeB"), Dev(41, 0, 1, 0, 3));
+  // never in the table, so it stays; a regular file counts as a node, and
+  // with -i or -r one nothing asks for goes.
   e2e::WriteFile(Node("notes"), "not a node\n");
   ASSERT_EQ(symlink("/nowhere", Node("dangling").c_str()), 0);
   const std::string dangling = "qv_cspec: Unable to access $dangling device\n";
   fs::remove(At(e2e::kDeviceInfo));
-  Expect({}, "", dangling, {"c0", "dangling", "notes", "r10_nodeB"});
+  Expect({}, "", dangling, {"dangling", "notes"});
   EXPECT_FALSE(e2e::Exists(At(e2e::kDeviceInfo)));
-  Expect({"-i"}, "",
-         dangling + removing + "c0\n" + removing + "notes\n" + removing +
-             "r10_nodeB\n",
-         {"dangling"}, 0, "nodeA", kAnyOrder);
+  Expect({"-i"}, "", dangling + removing + "notes\n", {"dangling"});
   e2e::WriteFile(Node("notes"), "not a node\n");
-  Expect({"-r"}, "", dangling + removing + "notes\n", {"dangling"}, 0, "nodeA",
-         kAnyOrder);
+  Expect({"-r"}, "", dangling + removing + "notes\n", {"dangling"});
 }
 
-// Locked by another process, device_info is left alone.
-TEST_F(CspecE2eTest, DeviceInfoIsEmptiedOnlyUnderItsLock) {
-  Bare();
-  e2e::WriteFile(At(e2e::kDeviceInfo), "old line\n");
-  int fd = open(At(e2e::kDeviceInfo).c_str(), O_RDWR);
-  ASSERT_EQ(lockf(fd, F_LOCK, 0), 0);
-  e2e::RunResult r = cluster_.Cspec("nodeA", {"-r"});
-  close(fd);
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "qv_cspec: Unable to get exclusive lock on SCSI device "
-                   "info file: 11\n");
-  EXPECT_EQ(cluster_.DeviceInfo("nodeA"), "old line\n");
-}
-
-TEST_F(CspecE2eTest, DebugShowsListLimitsDumpsMajorAndEveryTry) {
+TEST_F(CspecE2eTest, DebugShowsListLimitsDumpTriesAndTheMajor) {
   Bare();
   e2e::WriteFile(At("/usr/ruded/config/excludelist"), "c10t3\n");
   e2e::MakeNode(Node("c10"), Dev(41, 0, 1, 0, 7));
-  const std::string dump =
-      "NODE DUMP:\nNAME:  $c10\nFLAGS: c\nDEV:   c10t7d0s0\n\n";
-  std::string tries;  // every controller answers ENXIO at its first try
-  for (const char* b : {"", "1", "2", "3", "4", "5", "6", "7"})
-    for (const char* c : {"0", "1", "2", "3", "4", "5", "6", "7"}) {
-      const std::string a = std::string(b) + (*b ? c : *c == '0' ? "" : c);
-      tries += "mk tmp nod(c" + a + "0t0d0s0)\nOpen tmp node: c" + a +
-               "0t0d0s0, Errno=6\n";
-    }
   Expect({"-d"}, "",
          "mkxlist: Building the exclusion list\nmkxlist: Finished\n"
-         "MAX_BUS=8 MAX_CNTL=8 MAX_SCSI_BUS=4 MAX_PUN=16\n" +
-             dump + "SCSI major: 35\n" + tries + dump,
-         {"c10"});
-  // An mdevice without the major: 35 all the same.
-  fs::remove(At("/etc/conf/cf.d/mdevice"));
+         "MAX_BUS=8 MAX_CNTL=8 MAX_SCSI_BUS=4 MAX_PUN=16\n"
+         "NODE DUMP:\nNAME:  $c10\nFLAGS: c\nDEV:   c10t7d0s0\n\n"
+         "SCSI major: 35\nmk tmp nod(c0t0d0s0)\n"
+         "Open tmp node: c0t0d0s0, Errno=6\nmk tmp nod(c10t0d0s0)\n",
+         {"c10"}, 0, "nodeA", kPart);
+  // Six words a record, across lines; the first whose whole first word is
+  // SCSI gives the leading digits of its sixth; longer words are cut.
+  const std::string mdevice = At("/etc/conf/cf.d/mdevice");
+  e2e::WriteFile(mdevice,
+                 "*header a b c d e f\ndisk SCSI a b c 9\nSCSI2 a b c d 9\n"
+                 "SCSI" + std::string(40, 'x') +
+                     " a b c d 9\n  SCSI\ta  b\n\tc d  41-2 e\n"
+                     "SCSI a b c d 42\n");
+  Expect({"-d"}, "", "SCSI major: 41\n", {"c10"}, 0, "nodeA", kPart);
+  // No whole record with SCSI, or no mdevice: 35 all the same.
+  e2e::WriteFile(mdevice, "SCSI a b c");
+  Expect({"-d"}, "", "qv_cspec: Unable to find SCSI major\nSCSI major: 35\n",
+         {"c10"}, 0, "nodeA", kPart);
+  fs::remove(mdevice);
   Expect({"-d"}, "",
          "qv_cspec: mdevice: No such file or directory\nSCSI major: 35\n",
-         {"c10"}, 0, "nodeA", kPart);
-  e2e::WriteFile(At("/etc/conf/cf.d/mdevice"), std::string(100 * 1024, '\0'));
-  Expect({"-d"}, "", "qv_cspec: Unable to find SCSI major\nSCSI major: 35\n",
          {"c10"}, 0, "nodeA", kPart);
 }
 
@@ -235,10 +208,6 @@ TEST_F(CspecE2eTest, DashCNamesEveryResponderOfABusAlikeAndExclusionList) {
        " 0 0 0 6\n  adapter nodeC 0 0 0 5 stamp=c3:nodeC\n");
   const std::string a = "Initiator $c0: set to c20:someone\n";
   const std::string xlist = At("/usr/ruded/config/excludelist");
-  // Both entries want r0 with -c: the newer one (target 6) is made first
-  // and the other's creation fails, said only with -d.  fakeroot's mknod
-  // replaces an existing file instead, so there the older entry wins.
-  const bool faked = getenv("FAKEROOTKEY") != nullptr;
   Expect({"-i"}, "", "", {"c0"}, 0, l);
   Expect({},
          a + "Responder $r0_nodeC: set to c3:nodeC\n"
@@ -248,18 +217,22 @@ TEST_F(CspecE2eTest, DashCNamesEveryResponderOfABusAlikeAndExclusionList) {
          a + "Responder $r0: set to c3:nodeC\n"
              "Responder $r0: set to c0:a-very-long-machi\n",
          "", {});
-  Expect({"-c", "-r"}, "", "", {"r0"});
-  EXPECT_EQ(e2e::NodeDev(Node("r0")), Dev(kMajor, 0, 0, 0, faked ? 5 : 6));
-  fs::remove(Node("r0"));
+  // Both entries want r0 with -c: the newer one (target 6) is made first
+  // and the other's creation fails, said only with -d.  fakeroot's mknod
+  // replaces an existing file instead, so there the older entry wins.
   Expect({"-d", "-c", "-r"}, "",
-         faked ? "mk resp nod(r0t5d0s0)\n"
-               : "mk resp nod(r0t5d0s0)\nmknod responder: File exists\n",
+         getenv("FAKEROOTKEY")
+             ? "mk resp nod(r0t5d0s0)\n"
+             : "mk resp nod(r0t5d0s0)\nmknod responder: File exists\n",
          {"r0"}, 0, "nodeA", kPart);
-  // The exclusion list matches whole entries, blanks and comments aside;
-  // the initiator's own target is never a responder, listed or not.
+  // The exclusion list matches whole entries, blanks and comments aside,
+  // kept as the list grows; a long line is read in pieces of 129, the last
+  // needs no newline.  The initiator's own target is never a responder,
+  // listed or not.
   fs::remove(Node("r0"));
-  e2e::WriteFile(xlist, "# keep the port at 6 out\n  c0 t6\n");
-  Expect({"-r"}, "", "", {"r0_nodeC"});
+  e2e::WriteFile(xlist, "# keep the port at 6 out\n  c0 t6\n" +
+                            std::string(129, 'x') + "c0\tt5");
+  Expect({"-r"}, "", "", {});
   e2e::WriteFile(xlist, "c0t66\nc0\nc0t6#\n");
   Expect({"-r"}, "", "", {"r0_a-very-long-machi", "r0_nodeC"});
   // A stamped area is never written again.
@@ -279,8 +252,7 @@ TEST_F(CspecE2eTest, DeviceInfoHoldsOneLinePerDiskBySerialReader) {
       "serial=0123456789012345678901234567890123\n"
       "  disk 5 IBM DORS-32160 WA0A serial=IBM1 evpd=fail\n"
       "  device 6 1 ARCHIVE Python 0100\n"
-      "  disk 8 EMCX X 1 serial=EMCX0123456789\n"
-      "  disk 9 HPQ X 1 serial=SHORT\n");
+      "  disk 8 EMCX X 1 serial=EMCX0123456789\n");
   Expect({"-r"}, "",
          "qv_cspec: IO_SCSI failure (5)\n"
          "qv_cspec: unable to obtain serial number for device c0t5d0s0 "
@@ -293,25 +265,14 @@ TEST_F(CspecE2eTest, DeviceInfoHoldsOneLinePerDiskBySerialReader) {
                 e2e::InfoLine("0", 2, "HP", "C3010M1", "HP05", "HP01234567") +
                 e2e::InfoLine("0", 4, "SEAGATE", "ST15150N", "0022",
                               "0123456789012345678901234567") +
-                e2e::InfoLine("0", 8, "EMCX", "X", "1", "EMCX0123456789") +
-                e2e::InfoLine("0", 9, "HPQ", "X", "1", "SHORT"));
-  e2e::RunResult r = cluster_.Cspec("nodeA", {"-d", "-r"});
-  for (const char* said :
-       {"Skipping device info for MYLEX device\n",
-        "Obtaining device info (EMC):\n"
-        "c0:c0t1d0s0:EMC     :SYMMETRIX       :5266:EMC012345\n",
-        "Obtaining device info (HP):\n", "Obtaining device info (SYMBIOS):\n"})
-    EXPECT_NE(r.err.find(said), r.err.npos) << said;
-  EXPECT_EQ(e2e::Lines(r.err, "Obtaining device info (default):").size(), 4u);
+                e2e::InfoLine("0", 8, "EMCX", "X", "1", "EMCX0123456789"));
   // Without -r disks are not identified at all.
   e2e::WriteFile(At(e2e::kDeviceInfo), "kept\n");
   Expect({"-i"}, "", "", {"c0"});
   EXPECT_EQ(cluster_.DeviceInfo("nodeA"), "kept\n");
 }
 
-using e2e::Adapter;
 using e2e::InfoLine;
-using e2e::Port;
 
 // text with @ replaced by the adapter and $ by the cspecials directory.
 std::string Fill(std::string text, const std::string& a) {
@@ -322,115 +283,80 @@ std::string Fill(std::string text, const std::string& a) {
 // The fault suites run alone (see robust.cmake).
 class RobustFaultsTest : public CspecE2eTest {};
 
-// Faults of an adapter on a bus of its own: nodeA's port (initiator side)
-// or nodeB's (responder side), each bus also holding the other machine's
-// healthy adapter and a healthy disk at target 0.  @ stands for the
-// adapter, $ for the cspecials directory.
-struct BusCase {
-  const char* own;      // faults of nodeA's adapter
-  const char* far;      // faults of nodeB's adapter
-  Names made;           // the nodes a -i -r run makes
-  const char* report;   // what a run without options says
-  std::string debug;    // in the -d output
-  bool unasked = true;  // a run without -r removes r@_nodeB
-};
-
-constexpr char kTries[] =
-    "setup_initiator(c@t7d0s0)\nmy_IO_GetProcessorInquiry: "
-    "IO_GetProcessorInquiry: 5, trying IO_SCSI()\nIO_SCSI() returned ";
-
-const BusCase kBusCases[] = {
-    {"open=EIO", "", {"r@_nodeB"}, "",
-     "setup_initiator(c@t7d0s0)\nOpen Initiator Node: $c@, Errno=5\n"},
-    {"inquiry=fail passthru=fail", "", {"r@_nodeB"}, "",
-     "setup_initiator,IO_Inquiry($c@)"},
-    {"procinquiry=fail", "", {"c@", "r@_nodeB"},
-     "Initiator $c@: set to c@:nodeA\nResponder $r@_nodeB: set to c0:nodeB\n",
-     std::string(kTries) + "0, errno=", false},
-    {"procinquiry=fail passthru=fail", "", {"r@_nodeB"}, "",
-     std::string(kTries) +
-         "-1, errno=5\nsetup_initiator, IO_GetProcessorInquiry($c@): 5\n"},
-    // The node is asked for before the area is written.
-    {"setinquiry=fail", "", {"c@", "r@_nodeB"},
-     "Initiator $c@: uninitialized\n",
-     "Setting Vendor Specific Information\n"
-     "setup_initiator, IO_SetInitiatorInquiry($c@): 5\n"},
-    {"", "inquiry=fail passthru=fail", {"c@"},
-     "Initiator $c@: set to c@:nodeA\n",
-     "IO_Inquiry failure to c@t6d0s0, Errno=5\n", false},
-    {"", "procinquiry=fail passthru=fail", {"c@"},
-     "Initiator $c@: set to c@:nodeA\n",
-     "IO_GetProcessorInquiry failure to c@t6d0s0: Errno=5\n", false},
-};
-
 TEST_F(RobustFaultsTest, EveryFaultLeavesExactlyWhatCouldBeRead) {
   // The disk faults share bus c0, whose first disk opens, so that the
   // responder scan covers every target: a disk that cannot be opened is
   // passed over (ENXIO ends no scan), the pass-through answers an INQUIRY
   // that fails, serial numbers need the pass-through, and the adapters' own
-  // commands do not matter to a disk.
-  std::string fabric =
+  // commands do not matter to a disk.  Then one bus for each path a fault
+  // of an adapter takes, each with nodeB stamped and a disk at 0: c1 loses
+  // its initiator, c2's processor INQUIRY is answered by the fallback, c3's
+  // area cannot be written (its node was asked for before), c10 cannot
+  // read the far adapter.  c20 reports an address on another controller
+  // and is left alone altogether.
+  Make(
       "bus disks\n  adapter nodeA 0 0 0 7\n"
       "  adapter nodeB 0 0 0 6 stamp=c0:nodeB\n"
-      "  disk 0 SEAGATE ST1 0001 serial=D0\n"
-      "  disk 3 SEAGATE ST1 0001 serial=D3 open=ENXIO\n"
-      "  disk 5 SEAGATE ST1 0001 serial=D5 inquiry=fail\n"
-      "  disk 8 SEAGATE ST1 0001 serial=D8 passthru=fail\n"
-      "  disk 10 SEAGATE ST1 0001 serial=D10 procinquiry=fail setinquiry=fail\n";
-  std::string info = InfoLine("0", 0, "SEAGATE", "ST1", "0001", "D0") +
-                     InfoLine("0", 5, "SEAGATE", "ST1", "0001", "D5") +
-                     InfoLine("0", 10, "SEAGATE", "ST1", "0001", "D10");
+      "  disk 0 S T 1 serial=D0\n"
+      "  disk 3 S T 1 serial=D3 open=ENXIO\n"
+      "  disk 5 S T 1 serial=D5 inquiry=fail\n"
+      "  disk 8 S T 1 serial=D8 passthru=fail\n"
+      "  disk 10 S T 1 serial=D10 procinquiry=fail setinquiry=fail\n"
+      "bus b1\n  adapter nodeA 0 0 1 7 open=EIO\n"
+      "  adapter nodeB 0 0 1 6 stamp=c0:nodeB\n  disk 0 S T 1 serial=P\n"
+      "bus b2\n  adapter nodeA 0 0 2 7 procinquiry=fail\n"
+      "  adapter nodeB 0 0 2 6 stamp=c0:nodeB\n  disk 0 S T 1 serial=P\n"
+      "bus b3\n  adapter nodeA 0 0 3 7 setinquiry=fail\n"
+      "  adapter nodeB 0 0 3 6 stamp=c0:nodeB\n  disk 0 S T 1 serial=P\n"
+      "bus b10\n  adapter nodeA 0 1 0 7\n  adapter nodeB 0 1 0 6 inquiry=fail "
+      "passthru=fail\n  disk 0 S T 1 serial=P\n"
+      "bus b20\n  adapter nodeA 0 2 0 7 initiator=0.7.3.7\n"
+      "  adapter nodeB 0 2 0 6 stamp=c0:nodeB\n  disk 0 S T 1\n");
+  auto line = [](const char* adapter, int target, const char* serial) {
+    return InfoLine(adapter, target, "S", "T", "1", serial);
+  };
+  const std::string info = line("0", 0, "D0") + line("0", 5, "D5") +
+                           line("0", 10, "D10") + line("1", 0, "P") +
+                           line("2", 0, "P") + line("3", 0, "P") +
+                           line("10", 0, "P");
   const std::string mismatch =
       "qv_cspec: Warning: Initiator mismatch: tdev=c20t0, idev=c73t7\n";
-  const std::string err =
-      "qv_cspec: IO_SCSI failure (5)\nqv_cspec: unable to obtain serial "
-      "number for device c0t8d0s0 (Vendor ID <SEAGATE >)\n" +
-      mismatch;
-  Names made = {"c0", "r0_nodeB"}, left = made;
-  std::string report =
-      e2e::Shown("Initiator $c0: set to c0:nodeA\n"
-                 "Responder $r0_nodeB: set to c0:nodeB\n");
-  std::string removed;
-  int port = 0;
-  for (const BusCase& c : kBusCases) {
-    const std::string a = Adapter(++port);
-    fabric += "bus b" + a + "\n  adapter nodeA " + Port(port) + " 7 " + c.own +
-              "\n  adapter nodeB " + Port(port) + " 6 stamp=c0:nodeB " +
-              c.far + "\n  disk 0 SEAGATE ST1 0001 serial=P" + a + "\n";
-    info += InfoLine(a, 0, "SEAGATE", "ST1", "0001", "P" + a);
-    for (const std::string& n : c.made) {
-      made.push_back(Fill(n, a));
-      if (!c.unasked || n[0] == 'c') left.push_back(Fill(n, a));
-    }
-    if (c.unasked)
-      removed += Fill("qv_cspec: Warning: Removing device $r@_nodeB\n", a);
-    report += Fill(c.report, a);
-  }
-  // This machine's adapter reporting an address on another controller:
-  // the bus (c20) is left alone altogether.
-  fabric +=
-      "bus mismatch\n  adapter nodeA 0 2 0 7 initiator=0.7.3.7\n"
-      "  adapter nodeB 0 2 0 6 stamp=c0:nodeB\n  disk 0 SEAGATE ST1 0001\n";
-  std::sort(made.begin(), made.end());
-  std::sort(left.begin(), left.end());
-  Make(fabric);
+  const Names made = {"c0",       "c10",      "c2",       "c3",
+                      "r0_nodeB", "r1_nodeB", "r2_nodeB", "r3_nodeB"};
   // The first run stamps and makes the nodes; the second finds them made.
   for (const std::string run : {"first", "second"}) {
-    Expect({"-i", "-r"}, "", err, made);
+    Expect({"-i", "-r"}, "",
+           "qv_cspec: IO_SCSI failure (5)\nqv_cspec: unable to obtain serial "
+           "number for device c0t8d0s0 (Vendor ID <S       >)\n" +
+               mismatch,
+           made);
     EXPECT_EQ(cluster_.DeviceInfo("nodeA"), info) << run;
   }
   // Debug says which fallback each fault took.
   e2e::RunResult r = cluster_.Cspec("nodeA", {"-d", "-i", "-r"});
   EXPECT_EQ(r.status, 0);
-  port = 0;
-  for (const BusCase& c : kBusCases) {
-    const std::string a = Adapter(++port);
-    EXPECT_NE(r.err.find(Fill(c.debug, a)), r.err.npos) << a;
-  }
+  for (const char* said :
+       {"setup_initiator(c1t7d0s0)\nOpen Initiator Node: $c1, Errno=5\n",
+        "setup_initiator(c2t7d0s0)\nmy_IO_GetProcessorInquiry: "
+        "IO_GetProcessorInquiry: 5, trying IO_SCSI()\nIO_SCSI() returned 0, "
+        "errno=",
+        "Setting Vendor Specific Information\n"
+        "setup_initiator, IO_SetInitiatorInquiry($c3): 5\n",
+        "IO_Inquiry failure to c10t6d0s0, Errno=5\n"})
+    EXPECT_NE(r.err.find(e2e::Shown(said)), r.err.npos) << said;
   // A report says what it could ask.
-  Expect({}, report, mismatch, made);
+  Expect({},
+         "Initiator $c0: set to c0:nodeA\nResponder $r0_nodeB: set to "
+         "c0:nodeB\nInitiator $c2: set to c2:nodeA\nResponder $r2_nodeB: set "
+         "to c0:nodeB\nInitiator $c3: uninitialized\nInitiator $c10: set to "
+         "c10:nodeA\n",
+         mismatch, made);
   // Without -r the responders of a bus whose initiator failed go.
-  Expect({"-i"}, "", mismatch + removed, left, 0, "nodeA", kAnyOrder);
+  Expect({"-i"}, "",
+         mismatch + "qv_cspec: Warning: Removing device $r1_nodeB\n"
+                    "qv_cspec: Warning: Removing device $r3_nodeB\n",
+         {"c0", "c10", "c2", "c3", "r0_nodeB", "r2_nodeB"}, 0, "nodeA",
+         kAnyOrder);
 }
 
 // Tries of the probe per SCSI bus, counted from the -d lines: ENXIO ends a
@@ -465,16 +391,9 @@ TEST_F(RobustFaultsTest, OpenFailuresShortenTheSearch) {
             "0:2 1:6 2:8 3:1 10:1 11:3 12:1 13:0 20:1 21:0 30:4 31:1 100:1 "
             "770:1 ");
   EXPECT_EQ(e2e::Lines(r.err, "mk tmp nod(").size(), 88u);
-  EXPECT_EQ(e2e::Lines(r.err, "setup_initiator(").size(), 5u);
   // The responder scan starts at the first target that opens.
   EXPECT_EQ(e2e::Lines(r.err, "Open Responder Node: c30t").at(0),
             "Open Responder Node: c30t4d0s0, Errno=19");
-  EXPECT_EQ(e2e::ListDir(cluster_.Cspecials("nodeA")), Names{});
-  EXPECT_EQ(cluster_.DeviceInfo("nodeA"),
-            InfoLine("0", 1, "SEAGATE", "S", "1", "1") +
-                InfoLine("10", 0, "SEAGATE", "S", "1", "") +
-                InfoLine("11", 2, "SEAGATE", "S", "1", "") +
-                InfoLine("30", 3, "SEAGATE", "S", "1", "three"));
 }
 
 // One shared bus: nodeA at 7, nodeB (stamped) at 6, disks at 3 and 5.
@@ -485,54 +404,34 @@ constexpr char kHostileFabric[] =
     "  disk 3 SEAGATE ST1 0001 serial=three\n"
     "  disk 5 SEAGATE ST1 0001 serial=five\n";
 
-// A fabric gone bad under a running cluster: the machine says so once and
-// finds no hardware; the run still ends well.  (The parser's own cases
-// are rows of its unit table.)
-TEST_F(RobustFaultsTest, FabricGoneBadLeavesTheMachineWithoutHardware) {
-  Make(Fill(kHostileFabric, "nodeB"));
+// A far machine whose node name is no file name: shown escaped (a
+// backslash doubled, bytes outside printable ASCII in octal) in a warning,
+// not used.  Then a fabric gone bad under a running cluster: the machine
+// says so once and finds no hardware; the run still ends well.  (The
+// parser's own cases are rows of its unit table.)
+TEST_F(RobustFaultsTest, HostileFarNodeNameAndFabric) {
+  Make(Fill(kHostileFabric, "ev/il\\\033\xff"));
+  const std::string shown = "ev/il\\\\\\033\\377";
+  const std::string warning = "qv_cspec: Warning: Ignoring node name \"" +
+                              shown +
+                              "\" of responder c0t6: not a plain file name\n";
+  Expect({},
+         Fill("Initiator $c0: set to c0:nodeA\nResponder $r0: set to c0:@\n",
+              shown),
+         warning, {});
+  Expect({"-r"}, "", warning, {"r0"});
   e2e::WriteFile(cluster_.dir() + "/fabric",
                  std::string("bus b\n  adapter nodeA 0 0 0 7\0\n", 31));
   Expect({"-i", "-r"}, "",
-         cluster_.Root("nodeA") + "/../fabric:2: NUL byte in line\n", {});
+         cluster_.Root("nodeA") + "/../fabric:2: NUL byte in line\n" +
+             "qv_cspec: Warning: Removing device $r0\n",
+         {});
   EXPECT_EQ(cluster_.DeviceInfo("nodeA"), "");
 }
 
-// A far machine whose node name is no file name: shown escaped, not used.
-TEST_F(RobustFaultsTest, FarNodeNameThatIsNoFileNameIsNotUsed) {
-  Make(Fill(kHostileFabric, "nodeB"));
-  const struct {
-    std::string name;  // nodeB's node name as the fabric writes it
-    const char* shown;
-    std::string area = "";  // or as its area holds it (magic, owner c0, name)
-  } cases[] = {
-      {"ev/il", "ev/il"},
-      {".hidden", ".hidden"},
-      {"esc\033[2J", "esc\\033[2J"},
-      {"back\\slash", "back\\\\slash"},
-      {"high\xff", "high\\377"},
-      // The fabric cannot write a quote: the state file can.
-      {"nodeB", "quo\\\"te", "fe000071756f2274650000000000000000000000"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.shown);
-    e2e::WriteFile(cluster_.dir() + "/fabric", Fill(kHostileFabric, c.name));
-    e2e::WriteFile(cluster_.dir() + "/fabric.state",
-                   c.area.empty() ? "" : "nodeB 0.0.0 " + c.area + "\n");
-    const std::string warning = std::string("qv_cspec: Warning: Ignoring ") +
-                                "node name \"" + c.shown +
-                                "\" of responder c0t6: not a plain file name\n";
-    Expect({},
-           Fill("Initiator $c0: set to c0:nodeA\nResponder $r0: set to c0:@\n",
-                c.shown),
-           warning, {});
-    Expect({"-r"}, "", warning, {"r0"});
-    unlink((cluster_.Cspecials("nodeA") + "/r0").c_str());
-  }
-}
-
 // Run by root (or under fakeroot, which fakes the owners too), a machine
-// root that another user owns or may write, or that sits in a directory
-// others may write, is refused before anything is touched; a device_info
+// root that another user owns, or that sits in a directory others may
+// write, is refused before anything is touched; a device_info
 // planted as a symbolic link is not followed.
 TEST_F(RobustFaultsTest, MachineRootRootMayNotTrustIsRefused) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root or fakeroot to own files";
@@ -551,8 +450,7 @@ TEST_F(RobustFaultsTest, MachineRootRootMayNotTrustIsRefused) {
     std::string why;  // "" when the root is used
   } cases[] = {
       {dir, 4321, 0755, dir + " is not owned by root"},
-      {dir, 0, 0775, dir + " is writable by group or others"},
-      {parent, 0, 0777, parent + " is writable by group or others"},
+      {parent, 0, 0775, parent + " is writable by group or others"},
       {dir, 0, 0755, ""},
   };
   for (const auto& c : cases) {
@@ -567,9 +465,6 @@ TEST_F(RobustFaultsTest, MachineRootRootMayNotTrustIsRefused) {
            c.why.empty() ? Names{"c0", "r0_nodeB"} : Names{}, !c.why.empty());
     ASSERT_EQ(chown(c.path.c_str(), 0, 0), 0);
     ASSERT_EQ(chmod(c.path.c_str(), 0755), 0);
-    EXPECT_EQ(e2e::ListDir(cluster_.Hostadp("nodeA")),
-              (c.why.empty() ? Names{"cspecials", "device_info"}
-                             : Names{"device_info"}));
     EXPECT_EQ(e2e::ReadFile(victim), "victim\n");
     struct stat st;
     EXPECT_TRUE(lstat(info.c_str(), &st) == 0 && S_ISLNK(st.st_mode));
