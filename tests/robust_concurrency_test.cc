@@ -100,9 +100,14 @@ TEST(RobustConcurrencyTest, EachSignalRemovesTheProbeNodeAndTheLock) {
     std::vector<int> ignored;
     int status;
   } cases[] = {
-      // Every signal it catches takes one path: caught, node removed,
-      // raised again.
+      // Every signal it catches: node removed, raised again.  Each is a
+      // row, since a signal left out of the caught set takes the default
+      // path and leaves the node behind.
       {SIGINT, {}, 128 + SIGINT},
+      {SIGTERM, {}, 128 + SIGTERM},
+      {SIGHUP, {}, 128 + SIGHUP},
+      {SIGQUIT, {}, 128 + SIGQUIT},
+      {SIGPIPE, {}, 128 + SIGPIPE},
       {SIGHUP, {SIGHUP}, 0},
       {SIGKILL, {}, 128 + SIGKILL},
   };
