@@ -7,21 +7,17 @@
 
 #include "platform/ot/ot.h"
 
-#include <errno.h>
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "platform/os/os.h"
-#include "platform/ot/api_util.h"
 #include "platform/ot/log.h"
 #include "platform/ot/pairs.h"
 #include "platform/ot/rsclient.h"
@@ -79,7 +75,6 @@ TEST_F(OtTest, UpdatesTakeWholeReadablePairsOrChangeNothing) {
   for (const Pair& pair : Pairs{{"", "v"},
                                 {k31 + "k", "v"},
                                 {"a b", "v"},
-                                {"a=b", "v"},
                                 {"#k", "v"},
                                 {"k", v511 + "v"},
                                 {"k", "say \"hi\""}})
@@ -182,8 +177,7 @@ TEST_F(OtTest, LogSinksWriteTheirFormatAndTracesFollowOamTrace) {
   }
 }
 
-// A record of the other kind is absent; a failure, and an exception that
-// escapes a call, is reported and logged, never thrown at the caller.
+// A record of the other kind is absent; a failure is reported and logged.
 TEST_F(OtTest, AttributesAndMethodsKeepToTheirKind) {
   ListPtr list(ListFromPairs({{"size", "12"}, {"do_spin", "echo up=1"}}));
   ASSERT_EQ(OTLput("disk1", list.get()), 0) << OTLastError(nullptr);
@@ -193,19 +187,9 @@ TEST_F(OtTest, AttributesAndMethodsKeepToTheirKind) {
   EXPECT_EQ(LastStatus(), OT_STATUS_ABSENT);
   EXPECT_EQ(OTLgetattr("bad/alias", "size"), nullptr);
   EXPECT_EQ(LastStatus(), OT_STATUS_INVALID);
-  setenv("OAM_TRACE", "8", 1);
-  EXPECT_EQ(Guarded<int>("OTLput", -1, []() -> int { throw std::bad_alloc(); }),
-            -1);
-  EXPECT_EQ(Guarded<char*>("OTLnextalias", nullptr,
-                           []() -> char* { throw std::out_of_range("pos"); }),
-            nullptr);
-  EXPECT_EQ(LastStatus(), OT_STATUS_FAILED);
-  EXPECT_EQ(machine_.LogLines(),
-            (Names{"ERROR OTLgetattr: alias \"bad/alias\" holds a blank, "
-                   "control byte or /",
-                   "ERROR OTLput: No more memory",
-                   "OTTRACE 8 OTLnextalias: OTLnextalias exception: pos",
-                   "ERROR OTLnextalias: Internal error"}));
+  EXPECT_EQ(e2e::ReadFile(machine_.Under(kLogPath)),
+            "ERROR OTLgetattr: alias \"bad/alias\" holds a blank, "
+            "control byte or /\n");
 }
 
 // A method is a shell line run in the machine root with the alias, the
@@ -262,25 +246,16 @@ TEST_F(OtTest, PerformRunsTheMethodOrSaysWhyNot) {
   EXPECT_EQ(machine_.LogLines(), logged);
 }
 
-// The machine root under libot and the SCSI stand-ins: where paths map,
-// the node name it gives, and device numbers through the kernel's and back.
-TEST_F(OtTest, MachineRootMapsPathsNamesTheNodeAndKeepsDeviceNumbers) {
+// The machine root under libot and the SCSI stand-ins: where paths map and
+// the node name it gives.  (Device numbers through _xmknod and _xstat show
+// in every node qv_cspec makes and reads.)
+TEST_F(OtTest, MachineRootMapsPathsAndNamesTheNode) {
   const std::string root = machine_.path();
   EXPECT_EQ(platform::MapPath(".tmpdev12"), ".tmpdev12");
   setenv(RUDED_ROOT_ENV, (root + "//").c_str(), 1);
   EXPECT_EQ(platform::MapPath("/a"), root + "/a");
   unsetenv(RUDED_ROOT_ENV);
   EXPECT_EQ(platform::MapPath("/etc/nodename"), "/etc/nodename");
-  // A relative root stays where it was first seen, whatever the process
-  // does with its working directory afterwards.
-  char cwd[4096];
-  ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-  ASSERT_EQ(chdir(root.c_str()), 0);
-  setenv(RUDED_ROOT_ENV, "m1/", 1);
-  EXPECT_EQ(platform::MapPath("/etc"), root + "/m1/etc");
-  ASSERT_EQ(chdir("/"), 0);
-  EXPECT_EQ(platform::MapPath("/etc"), root + "/m1/etc");
-  ASSERT_EQ(chdir(cwd), 0);
   setenv(RUDED_ROOT_ENV, root.c_str(), 1);
 
   // A node name that would not fit is cut to the field.
@@ -288,13 +263,6 @@ TEST_F(OtTest, MachineRootMapsPathsNamesTheNodeAndKeepsDeviceNumbers) {
   svr4_utsname u;
   ASSERT_EQ(nuname(&u), 0);
   EXPECT_EQ(std::string(u.nodename), std::string(SVR4_SYS_NMLN - 1, 'n'));
-  EXPECT_EQ(nuname(nullptr), -1);
-
-  // Device numbers through _xmknod and _xstat show in every node qv_cspec
-  // makes and reads; a call of another version is refused.
-  const uint32_t dev = e2e::Dev(35, 7, 5, 3, 15);
-  EXPECT_EQ(_xmknod(1, "/other", S_IFCHR | 0400, dev), -1);
-  EXPECT_EQ(errno, EINVAL);
 }
 
 TEST(RsclientTest, ChoosesSiblingMachinesElseSsh) {
