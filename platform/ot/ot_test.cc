@@ -1,9 +1,9 @@
 // libot over a private machine root: the object store (what reads back,
 // updates taken whole or not at all, readers and writers in several
 // processes), the calls' kinds and methods, the log sinks, the cleanup
-// list, RSClient's choice of transport and its ssh command line, and the
-// machine root itself (platform/os).  What the commands and libls read
-// through these calls is shown by ot_e2e_test and ls_e2e_test.
+// list and the machine root itself (platform/os).  What the commands,
+// RSClient and libls read through these calls is shown by ot_e2e_test and
+// ls_e2e_test.
 
 #include "platform/ot/ot.h"
 
@@ -20,7 +20,6 @@
 #include "platform/os/os.h"
 #include "platform/ot/log.h"
 #include "platform/ot/pairs.h"
-#include "platform/ot/rsclient.h"
 #include "platform/ot/store.h"
 #include "tests/e2e_util.h"
 
@@ -263,60 +262,6 @@ TEST_F(OtTest, MachineRootMapsPathsAndNamesTheNode) {
   svr4_utsname u;
   ASSERT_EQ(nuname(&u), 0);
   EXPECT_EQ(std::string(u.nodename), std::string(SVR4_SYS_NMLN - 1, 'n'));
-}
-
-TEST(RsclientTest, ChoosesSiblingMachinesElseSsh) {
-  e2e::ScopedTempDir dir;
-  const std::string m1 = dir.path() + "/m1", m2 = dir.path() + "/m2";
-  e2e::WriteFile(m1 + "/etc/nodename", "alpha\n");
-  e2e::WriteFile(m2 + "/etc/nodename", "beta\n");
-  const struct {
-    std::string root, node;
-    bool ok;
-    std::string sibling;  // "" for ssh
-  } cases[] = {
-      // By directory, by node name; without a machine root there is no
-      // cluster at all.  Other nodes, -o...: ot_e2e_test's RSClient rows.
-      {m1, "m2", true, m2},  {m1, "alpha", true, m1}, {"", "beta", true, ""},
-      {"", "..", false, ""}, {"", "", false, ""},     {"", "a b", false, ""},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.root + " " + c.node);
-    std::string sibling = "unchanged";
-    EXPECT_EQ(ChooseTransport(c.root, c.node, &sibling), c.ok);
-    EXPECT_EQ(sibling, c.sibling);
-  }
-}
-
-// RS_SSH is split by wordexp(): how it splits words (quotes, $VAR) and
-// refuses command substitution shows in ot_e2e_test's RSClient rows; here
-// the default line and each refusal.
-TEST(RsclientTest, SshLineSplitsRsSshAsAShellWould) {
-  unsetenv("RS_TEST_UNSET");
-  const std::string plain = "ssh|-o|ConnectTimeout=10";
-  const struct {
-    const char* rs_ssh;
-    std::string head;  // its words joined by |; "": refused with err
-    std::string err;
-  } cases[] = {
-      {nullptr, plain, ""},
-      {" \t", plain, ""},
-      {"ssh 'open", "", "RS_SSH: unbalanced quotes"},
-      // Other bytes and `...`: refused by wordexp() as these are.
-      {"ssh; touch /x", "", "RS_SSH: an unquoted | & ; < > ( ) { } or newline"},
-      {"$RS_TEST_UNSET", "", "RS_SSH: no command"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.rs_ssh ? c.rs_ssh : "(unset)");
-    std::vector<std::string> argv = {"stale"};
-    std::string err, words;
-    bool ok = SshArgv(c.rs_ssh, "beta", "a; b", &argv, &err);
-    for (const std::string& w : argv) words += (words.empty() ? "" : "|") + w;
-    EXPECT_EQ(err, c.err);
-    EXPECT_EQ(
-        ok ? words : "",
-        c.head.empty() ? "" : c.head + "|-o|BatchMode=yes|-T|--|beta|a; b");
-  }
 }
 
 }  // namespace

@@ -116,8 +116,8 @@ TEST(FabricTest, RefusesBadLinesNamingLineAndCause) {
 // What the simulated service answers that qv_cspec's runs do not show: a
 // disk has no processor inquiry and takes no area, the fabric is read once
 // per service, the node's s and d fields and bit 13 do not address, a
-// closed descriptor is closed; a bad fabric answers EIO.  A corrupt fabric.state is named
-// by file and line and never overwritten.
+// closed descriptor is closed; a bad fabric answers EIO.  A corrupt
+// fabric.state is named by file and line and never overwritten.
 TEST_F(ServiceTest, AnswersBeyondTheProbeAndKeepsACorruptState) {
   const std::string fabric = dir_.path() + "/fabric";
   FabricService a(dir_.path() + "/nodeA");
