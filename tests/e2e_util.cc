@@ -53,12 +53,9 @@ int Reap(pid_t pid) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+// The whole text of a temporary file, read through a fresh descriptor.
 std::string Rest(FILE* f) {
-  std::string text;
-  rewind(f);
-  char buf[4096];
-  for (size_t n; (n = fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
-  return text;
+  return ReadFile("/proc/self/fd/" + std::to_string(fileno(f)));
 }
 
 }  // namespace
@@ -77,8 +74,8 @@ ScopedTempDir::~ScopedTempDir() {
 }
 
 ScopedMachineRoot::ScopedMachineRoot() {
-  std::filesystem::create_directories(path() + "/tmp");
-  std::filesystem::create_directories(path() + "/var/adm");
+  for (const char* dir : {"/tmp", "/var/adm"})
+    std::filesystem::create_directories(path() + dir);
   setenv("RUDED_ROOT", path().c_str(), 1);
   unsetenv("OAM_TRACE");
   unsetenv("OAM_DEVTAB");
@@ -174,10 +171,9 @@ uint32_t NodeDev(const std::string& path) {
 }
 
 std::vector<std::string> TmpNodes(const std::string& dir) {
-  std::vector<std::string> found;
-  for (const std::string& name : ListDir(dir)) {
-    if (name.rfind(".tmpdev", 0) == 0) found.push_back(name);
-  }
+  std::vector<std::string> found = ListDir(dir);
+  std::erase_if(found,
+                [](auto& name) { return name.rfind(".tmpdev", 0) != 0; });
   return found;
 }
 

@@ -33,12 +33,6 @@ std::string Simcluster() { return e2e::Staged(QV_BIN_SUBDIR "/simcluster"); }
 
 class SimclusterTest : public testing::Test {
  protected:
-  e2e::RunResult Sim(const Names& args) {
-    Names argv{Simcluster()};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return e2e::Run(argv);
-  }
-
   e2e::ScopedTempDir tmp_;
   const std::string fabric_ = tmp_.path() + "/cluster.fabric";
   e2e::Cluster cluster_{tmp_.path() + "/cluster"};
@@ -48,7 +42,7 @@ class SimclusterTest : public testing::Test {
 // and OTinit's System object show in every other end-to-end test, and the
 // state file's areas in simcluster show; tmp/ is for everyone, and an
 // existing empty directory is fine too.
-TEST_F(SimclusterTest, CreateLaysOutARootForEveryMachine) {
+TEST_F(SimclusterTest, CreateLaysOutARootForEveryMachineAndShowReadsIt) {
   e2e::RunResult r = cluster_.Create(kFabric);
   EXPECT_EQ(std::to_string(r.status) + r.out + r.err, "0");
   EXPECT_EQ(
@@ -60,51 +54,10 @@ TEST_F(SimclusterTest, CreateLaysOutARootForEveryMachine) {
   EXPECT_EQ(st.st_mode, S_IFDIR | 01777u);
   const std::string empty = tmp_.path() + "/empty";
   mkdir(empty.c_str(), 0755);
-  EXPECT_EQ(Sim({"create", fabric_, empty}).status, 0);
+  EXPECT_EQ(e2e::Run({Simcluster(), "create", fabric_, empty}).status, 0);
   EXPECT_TRUE(e2e::Exists(empty + "/nodeB/etc/nodename"));
-}
 
-TEST_F(SimclusterTest, RefusesBadInputAndTouchesNothing) {
-  const std::string t = tmp_.path();
-  WriteFile(t + "/bad.txt", "bus a\n  adapter m 0 9 0 7\n");
-  WriteFile(t + "/full/keep", "mine");
-  WriteFile(fabric_, kFabric);
-  const struct {
-    Names args;
-    int status;
-    std::string err;  // start of standard error
-  } cases[] = {
-      {{}, 2, "simcluster: no command given\nusage: simcluster create"},
-      {{"create", fabric_}, 2, "simcluster: create takes a fabric file"},
-      {{"create", t + "/bad.txt", cluster_.dir()},
-       1,
-       "simcluster: " + t +
-           "/bad.txt:2: adapter: controller \"9\" is not a number from 0 to "
-           "7\n"},
-      {{"create", t + "/none.txt", cluster_.dir()},
-       1,
-       "simcluster: " + t + "/none.txt: No such file or directory\n"},
-      {{"create", fabric_, t + "/full"},
-       1,
-       "simcluster: " + t + "/full: exists and is not empty\n"},
-      {{"show", t}, 1, "simcluster: " + t + "/fabric: "},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(c.args));
-    e2e::RunResult r = Sim(c.args);
-    EXPECT_EQ(r.status, c.status);
-    EXPECT_EQ(r.err.substr(0, c.err.size()), c.err);
-    EXPECT_EQ(r.out, "");
-  }
-  EXPECT_FALSE(e2e::Exists(cluster_.dir()));
-  EXPECT_EQ(ListDir(t + "/full"), Names{"keep"});
-  e2e::RunResult help = Sim({"--help"});
-  EXPECT_EQ(help.status, 0);
-  EXPECT_EQ(help.out.rfind("usage: simcluster create", 0), 0u);
-}
-
-TEST_F(SimclusterTest, ShowDecodesAreasAsTheMachinesReadThem) {
-  ASSERT_EQ(cluster_.Create(kFabric).status, 0);
+  // show decodes areas as the machines read them.
   const std::string shared =
       "bus shared\n"
       "  3 disk \"SEAGATE \" \"ST31200N        \" \"8724\" serial \"SEA123\"\n"
@@ -129,7 +82,7 @@ TEST_F(SimclusterTest, ShowDecodesAreasAsTheMachinesReadThem) {
                        "\nnodeB 0.1.0 fe04ff6162636465666768696a6b6c6d6e6f7071"
                        "\nnodeC 0.0.1 fe0100" +
                        std::string(34, '0') + "\n");
-  e2e::RunResult r = cluster_.Show();
+  r = cluster_.Show();
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, shared +
                        "  6 adapter nodeB c10: set to c10:abcdefghijklmnopq\n"
@@ -141,6 +94,47 @@ TEST_F(SimclusterTest, ShowDecodesAreasAsTheMachinesReadThem) {
   EXPECT_EQ(r.err, "simcluster: " + state +
                        ":1: expected <machine> "
                        "<bus>.<controller>.<scsi-bus> <40 hex digits>\n");
+}
+
+TEST_F(SimclusterTest, RefusesBadInputAndTouchesNothing) {
+  const std::string t = tmp_.path();
+  WriteFile(t + "/bad.txt", "bus a\n  adapter m 0 9 0 7\n");
+  WriteFile(t + "/full/keep", "mine");
+  WriteFile(fabric_, kFabric);
+  const struct {
+    Names args;  // after the program
+    int status;
+    std::string err;  // start of standard error
+  } cases[] = {
+      {{}, 2, "simcluster: no command given\nusage: simcluster create"},
+      {{"create", fabric_}, 2, "simcluster: create takes a fabric file"},
+      {{"create", t + "/bad.txt", cluster_.dir()},
+       1,
+       "simcluster: " + t +
+           "/bad.txt:2: adapter: controller \"9\" is not a number from 0 to "
+           "7\n"},
+      {{"create", t + "/none.txt", cluster_.dir()},
+       1,
+       "simcluster: " + t + "/none.txt: No such file or directory\n"},
+      {{"create", fabric_, t + "/full"},
+       1,
+       "simcluster: " + t + "/full: exists and is not empty\n"},
+      {{"show", t}, 1, "simcluster: " + t + "/fabric: "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.args));
+    Names argv = c.args;
+    argv.insert(argv.begin(), Simcluster());
+    e2e::RunResult r = e2e::Run(argv);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.err.substr(0, c.err.size()), c.err);
+    EXPECT_EQ(r.out, "");
+  }
+  EXPECT_FALSE(e2e::Exists(cluster_.dir()));
+  EXPECT_EQ(ListDir(t + "/full"), Names{"keep"});
+  e2e::RunResult help = e2e::Run({Simcluster(), "--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("usage: simcluster create", 0), 0u);
 }
 
 // A copy of simcluster in a layout of its own, with a command directory
