@@ -170,19 +170,4 @@ TEST_F(OtClusterTest, RsclientRunsAsTheSiblingOrOverSsh) {
   EXPECT_FALSE(e2e::Exists(marker));
 }
 
-TEST_F(OtClusterTest, TracesLandInTheLogOfTheMachineThatWrites) {
-  const std::string command =
-      Bin("alpha", "OTgetattr") + " -A System -K nodename";
-  RunResult r = On("alpha", {"RSClient", "-N", "beta", "-E", command}, "",
-                   {{"OAM_TRACE", "8"}, {"OAM_DEVTAB", "/etc/lab.tab"}});
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "nodename=\"beta\"\n");
-  EXPECT_EQ(e2e::ReadFile(Root("alpha") + "/var/adm/oam.log"),
-            "TRACE 8 RSClient: alpha runs as beta (" + Root("beta") +
-                "): " + command + "\n");
-  EXPECT_EQ(e2e::ReadFile(Root("beta") + "/var/adm/oam.log"),
-            "OTTRACE 8 OTLgetattr: System nodename (device table "
-            "/etc/lab.tab)\n");
-}
-
 }  // namespace
