@@ -55,6 +55,13 @@ TEST_F(OtClusterTest, UsageAndFailureStatuses) {
        "OTgetattr: option -K is required\n"
        "usage: OTgetattr -A alias -K attribute\n"},
       {"OTgetobj -A nothing", "", 1, "OTgetobj: no object nothing\n"},
+      // A record of the other kind is absent; an alias that names no file.
+      {"OTgetattr -A System -K do_echo", "", 1,
+       "OTgetattr: System: no attribute do_echo\n"},
+      {"OTgetmethod -A System -K nodename", "", 1,
+       "OTgetmethod: System: no method nodename\n"},
+      {"OTgetattr -A bad/alias -K x", "", 1,
+       "OTgetattr: alias \"bad/alias\" holds a blank, control byte or /\n"},
       {"OTput -A disk1 -I -", "a=\"open\n", 1,
        "OTput: standard input: not a keyword stream (sspi_errno 252)\n"},
       {"OTperform -A System -M do_echo -I -", "a=\"x\" b=\"y\"\n", 1,
