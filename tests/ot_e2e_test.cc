@@ -27,17 +27,14 @@ class OtClusterTest : public ::testing::Test {
     ASSERT_EQ(r.status, 0) << r.err;
   }
   std::string Root(const std::string& m) const { return cluster_.Root(m); }
-  std::string Bin(const std::string& m, const std::string& p) const {
-    return Root(m) + "/usr/sadm/sysadm/bin/" + p;
-  }
   // Runs program argv[0] of machine m with RUDED_ROOT set to m.
   RunResult On(const std::string& m, std::vector<std::string> argv,
                const std::string& input = "",
                std::map<std::string, std::string> env = {}) const {
-    argv[0] = Bin(m, argv[0]);
+    argv[0] = Root(m) + "/usr/sadm/sysadm/bin/" + argv[0];
     env["RUDED_ROOT"] = Root(m);
     env.try_emplace("OAM_TRACE", "");
-    return e2e::Run(argv, {env, "", input});
+    return e2e::Run(argv, {env, input});
   }
 
   e2e::ScopedTempDir dir_;

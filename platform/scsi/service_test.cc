@@ -100,14 +100,12 @@ TEST(FabricTest, RefusesBadLinesNamingLineAndCause) {
       {"bus a\ndisk 1 V P R serial=" + serial + "\n", 0, ""},
       {"bus a\ndisk 1 V P R serial=" + serial + "x\n", 2, "serial: longer"},
       {"bus a\ndisk 1 \"V P R\n", 2, "unterminated quote"},
-      {"# " + std::string(100 * 1024, 'x') + "\nbus a\ndisk 1 V P R", 0, ""},
   };
   for (const auto& c : cases) {
     Fabric f;
     ParseError error;
-    EXPECT_EQ(ParseFabric(c.text, &f, &error), c.line == 0) << c.text;
-    if (c.line == 0) continue;
-    EXPECT_EQ(error.line, c.line) << c.text;
+    bool ok = ParseFabric(c.text, &f, &error);
+    EXPECT_EQ(ok ? 0 : error.line, c.line) << c.text;
     EXPECT_NE(error.message.find(c.message), std::string::npos)
         << c.text << " gave: " << error.message;
   }
@@ -119,11 +117,10 @@ TEST(FabricTest, RefusesBadLinesNamingLineAndCause) {
 // closed descriptor is closed; a bad fabric answers EIO.  A corrupt
 // fabric.state is named by file and line and never overwritten.
 TEST_F(ServiceTest, AnswersBeyondTheProbeAndKeepsACorruptState) {
-  const std::string fabric = dir_.path() + "/fabric";
   FabricService a(dir_.path() + "/nodeA");
   int disk = Open(a, Dev(0, 0, 0, 3));
   EXPECT_EQ(Area(a, disk), "(failed)");
-  e2e::WriteFile(fabric, "garbage\n");
+  e2e::WriteFile(dir_.path() + "/fabric", "garbage\n");
   int fd = Open(a, Dev(0, 0, 0, 3) | 0x2101);
   EXPECT_EQ(a.Close(fd), 0);
   errno = 0;
