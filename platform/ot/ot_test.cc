@@ -66,11 +66,11 @@ TEST_F(OtTest, UpdatesTakeWholeReadablePairsOrChangeNothing) {
             Status::kOk);
   ASSERT_EQ(UpdateObject("disk1", {{"b", "two"}, {"d", "4"}}, &err),
             Status::kOk);
-  // Keywords of no bytes, too many, a blank, =, a leading #; values too long
-  // or holding a quote.
+  // Keywords of no bytes, too many, an = (a blank: the perform rows), a
+  // leading #; values too long or holding a quote.
   for (const Pair& pair : Pairs{{"", "v"},
                                 {k31 + "k", "v"},
-                                {"a b", "v"},
+                                {"a=b", "v"},
                                 {"#k", "v"},
                                 {"k", v511 + "v"},
                                 {"k", "say \"hi\""}})
