@@ -1,7 +1,7 @@
 // simcluster's own behaviour, as a user runs it: create a cluster from a
-// fabric file, refuse what it must refuse, link the object-tool commands
-// and run OTinit, and show buses, devices and vendor-specific areas.
-// (Every other end-to-end test builds its clusters with it too.)
+// fabric file, refuse what it must refuse, and show buses, devices and
+// vendor-specific areas.  (Every other end-to-end test builds its clusters
+// with it too, and shows the linked commands and OTinit's System.)
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
