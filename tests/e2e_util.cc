@@ -22,7 +22,7 @@ namespace e2e {
 namespace {
 
 // Starts argv with standard input, output and error on fds, in the
-// environment and directory options give and the signals in ignored ignored;
+// environment options give and the signals in ignored ignored;
 // whatever the test's own caller ignores, the rest start at their defaults.
 pid_t Start(std::vector<std::string> argv, const RunOptions& options,
             const int (&fds)[3], const std::vector<int>& ignored) {
@@ -31,13 +31,8 @@ pid_t Start(std::vector<std::string> argv, const RunOptions& options,
   v.push_back(nullptr);
   pid_t pid = fork();
   if (pid != 0) return pid;
-  if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(127);
-  for (const auto& [k, value] : options.env) {
-    if (value.empty())
-      unsetenv(k.c_str());
-    else
-      setenv(k.c_str(), value.c_str(), 1);
-  }
+  for (const auto& [k, value] : options.env)
+    value.empty() ? unsetenv(k.c_str()) : setenv(k.c_str(), value.c_str(), 1);
   for (int i = 0; i < 3; ++i) dup2(fds[i], i);
   for (int sig : {SIGHUP, SIGINT, SIGQUIT, SIGPIPE, SIGTERM})
     signal(sig, SIG_DFL);
@@ -53,22 +48,18 @@ int Reap(pid_t pid) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+// The whole text of a temporary file, read through a fresh descriptor.
 std::string Rest(FILE* f) {
-  std::string text;
-  rewind(f);
-  char buf[4096];
-  for (size_t n; (n = fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
-  return text;
+  return ReadFile("/proc/self/fd/" + std::to_string(fileno(f)));
 }
 
 }  // namespace
 
 ScopedTempDir::ScopedTempDir() {
   const char* base = getenv("TMPDIR");
-  std::string tmpl = std::string(base && *base ? base : "/tmp") + "/e2e.XXXXXX";
-  if (mkdtemp(tmpl.data()) == nullptr)
+  path_ = std::string(base && *base ? base : "/tmp") + "/e2e.XXXXXX";
+  if (mkdtemp(path_.data()) == nullptr)
     throw std::runtime_error("mkdtemp: " + std::string(strerror(errno)));
-  path_ = tmpl;
 }
 
 ScopedTempDir::~ScopedTempDir() {
@@ -77,8 +68,8 @@ ScopedTempDir::~ScopedTempDir() {
 }
 
 ScopedMachineRoot::ScopedMachineRoot() {
-  std::filesystem::create_directories(path() + "/tmp");
-  std::filesystem::create_directories(path() + "/var/adm");
+  for (const char* dir : {"/tmp", "/var/adm"})
+    std::filesystem::create_directories(path() + dir);
   setenv("RUDED_ROOT", path().c_str(), 1);
   unsetenv("OAM_TRACE");
   unsetenv("OAM_DEVTAB");
@@ -174,10 +165,9 @@ uint32_t NodeDev(const std::string& path) {
 }
 
 std::vector<std::string> TmpNodes(const std::string& dir) {
-  std::vector<std::string> found;
-  for (const std::string& name : ListDir(dir)) {
-    if (name.rfind(".tmpdev", 0) == 0) found.push_back(name);
-  }
+  std::vector<std::string> found = ListDir(dir);
+  std::erase_if(found,
+                [](auto& name) { return name.rfind(".tmpdev", 0) != 0; });
   return found;
 }
 

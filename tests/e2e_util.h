@@ -55,7 +55,6 @@ struct RunResult {
 
 struct RunOptions {
   std::map<std::string, std::string> env;  // set (or, when empty, unset)
-  std::string cwd;                         // "" keeps the test's directory
   std::string input;                       // fed to standard input
 };
 

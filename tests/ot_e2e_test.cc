@@ -27,17 +27,14 @@ class OtClusterTest : public ::testing::Test {
     ASSERT_EQ(r.status, 0) << r.err;
   }
   std::string Root(const std::string& m) const { return cluster_.Root(m); }
-  std::string Bin(const std::string& m, const std::string& p) const {
-    return Root(m) + "/usr/sadm/sysadm/bin/" + p;
-  }
   // Runs program argv[0] of machine m with RUDED_ROOT set to m.
   RunResult On(const std::string& m, std::vector<std::string> argv,
                const std::string& input = "",
                std::map<std::string, std::string> env = {}) const {
-    argv[0] = Bin(m, argv[0]);
+    argv[0] = Root(m) + "/usr/sadm/sysadm/bin/" + argv[0];
     env["RUDED_ROOT"] = Root(m);
     env.try_emplace("OAM_TRACE", "");
-    return e2e::Run(argv, {env, "", input});
+    return e2e::Run(argv, {env, input});
   }
 
   e2e::ScopedTempDir dir_;
@@ -55,6 +52,13 @@ TEST_F(OtClusterTest, UsageAndFailureStatuses) {
        "OTgetattr: option -K is required\n"
        "usage: OTgetattr -A alias -K attribute\n"},
       {"OTgetobj -A nothing", "", 1, "OTgetobj: no object nothing\n"},
+      // A record of the other kind is absent; an alias that names no file.
+      {"OTgetattr -A System -K do_echo", "", 1,
+       "OTgetattr: System: no attribute do_echo\n"},
+      {"OTgetmethod -A System -K nodename", "", 1,
+       "OTgetmethod: System: no method nodename\n"},
+      {"OTgetattr -A bad/alias -K x", "", 1,
+       "OTgetattr: alias \"bad/alias\" holds a blank, control byte or /\n"},
       {"OTput -A disk1 -I -", "a=\"open\n", 1,
        "OTput: standard input: not a keyword stream (sspi_errno 252)\n"},
       {"OTperform -A System -M do_echo -I -", "a=\"x\" b=\"y\"\n", 1,
@@ -99,19 +103,24 @@ TEST_F(OtClusterTest, OtinitMakesSystemAndKeepsItsPairs) {
 }
 
 // A machine of the cluster runs the command as itself, in its root; any
-// other node goes to ssh, here a stand-in (RS_SSH) that records its
-// arguments and runs the command.  Input goes in, the status comes back.
+// other node goes to ssh (first in PATH, or as RS_SSH splits into words),
+// here a stand-in that records its arguments and runs the command.  Input
+// goes in, the status comes back.
 TEST_F(OtClusterTest, RsclientRunsAsTheSiblingOrOverSsh) {
   const std::string marker = dir_.path() + "/ran", beta = Root("beta");
-  const std::string fake = dir_.path() + "/fake ssh";
-  e2e::WriteFile(fake,
-                 "#!/bin/sh\nprintf '%s|' \"$@\" > \"$0.args\"\n"
-                 "while [ \"$1\" != -- ]; do shift; done\nexec sh -c \"$3\"\n");
+  const std::string fake = dir_.path() + "/fake ssh", args = fake + ".args";
+  e2e::WriteFile(
+      fake,
+      "#!/bin/sh\nprintf '%s|' \"$@\" > \"$FAKE_DIR/fake ssh.args\"\n"
+      "while [ \"$1\" != -- ]; do shift; done\nexec sh -c \"$3\"\n");
   chmod(fake.c_str(), 0755);
+  mkdir((dir_.path() + "/bin").c_str(), 0755);
+  symlink(fake.c_str(), (dir_.path() + "/bin/ssh").c_str());
   const std::string rs_ssh = "'" + fake + "' -F \"$FAKE_DIR/a b\"";
   const std::string subst = "'" + fake + "' $(touch " + marker + ")";
   const std::string touch = "touch " + marker, io = "cat; echo err >&2; exit 7";
   const std::string ssh = "-F|" + dir_.path() + "/a b|-o|BatchMode=yes|-T|--|";
+  const std::string plain = "-o|ConnectTimeout=10|-o|BatchMode=yes|-T|--|";
   const struct {
     const char* node;  // nullptr: no -N
     std::string command, rs_ssh, input;
@@ -123,44 +132,46 @@ TEST_F(OtClusterTest, RsclientRunsAsTheSiblingOrOverSsh) {
       {"beta", io, rs_ssh, "in\n", 7, "in\n", "err\n", ""},
       {"gamma", io, rs_ssh, "in\n", 7, "in\n", "err\n",
        ssh + "gamma|" + io + "|"},
+      // RS_SSH unset or blank: ssh with a connection timeout.
+      {"gamma", io, "", "in\n", 7, "in\n", "err\n",
+       plain + "gamma|" + io + "|"},
+      {"gamma", io, " \t", "in\n", 7, "in\n", "err\n",
+       plain + "gamma|" + io + "|"},
       {"gamma", touch, "/no/such/ssh -q", "", 255, "",
        "RSClient: /no/such/ssh: No such file or directory\n", ""},
+      // What wordexp() refuses, and a line that expands to no words.
       {"gamma", touch, subst, "", 255, "",
        "RSClient: RS_SSH: command substitution is not allowed\n", ""},
+      {"gamma", touch, "ssh 'open", "", 255, "",
+       "RSClient: RS_SSH: unbalanced quotes\n", ""},
+      {"gamma", touch, "ssh; touch /x", "", 255, "",
+       "RSClient: RS_SSH: an unquoted | & ; < > ( ) { } or newline\n", ""},
+      {"gamma", touch, "$RS_TEST_UNSET", "", 255, "",
+       "RSClient: RS_SSH: no command\n", ""},
+      // Node names that could name no machine.
       {"-oProxyCommand=touch", "true", rs_ssh, "", 255, "",
        "RSClient: unknown node -oProxyCommand=touch\n", ""},
+      {"..", touch, rs_ssh, "", 255, "", "RSClient: unknown node ..\n", ""},
+      {"", touch, rs_ssh, "", 255, "", "RSClient: unknown node \n", ""},
       {nullptr, touch, rs_ssh, "", 255, "",
        "RSClient: option -N is required\nusage: RSClient -N node -E command\n",
        ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.command);
-    unlink((fake + ".args").c_str());
+    unlink(args.c_str());
     std::vector<std::string> argv = {"RSClient", "-E", c.command};
     if (c.node) argv.insert(argv.begin() + 1, {"-N", c.node});
     RunResult r = On("alpha", argv, c.input,
-                     {{"RS_SSH", c.rs_ssh}, {"FAKE_DIR", dir_.path()}});
+                     {{"RS_SSH", c.rs_ssh},
+                      {"FAKE_DIR", dir_.path()},
+                      {"PATH", dir_.path() + "/bin:/usr/bin:/bin"}});
     EXPECT_EQ(r.status, c.status);
     EXPECT_EQ(r.out, c.out);
     EXPECT_EQ(r.err, c.err);
-    EXPECT_EQ(e2e::ReadFile(fake + ".args"), c.ssh);
+    EXPECT_EQ(e2e::ReadFile(args), c.ssh);
   }
   EXPECT_FALSE(e2e::Exists(marker));
-}
-
-TEST_F(OtClusterTest, TracesLandInTheLogOfTheMachineThatWrites) {
-  const std::string command =
-      Bin("alpha", "OTgetattr") + " -A System -K nodename";
-  RunResult r = On("alpha", {"RSClient", "-N", "beta", "-E", command}, "",
-                   {{"OAM_TRACE", "8"}, {"OAM_DEVTAB", "/etc/lab.tab"}});
-  ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "nodename=\"beta\"\n");
-  EXPECT_EQ(e2e::ReadFile(Root("alpha") + "/var/adm/oam.log"),
-            "TRACE 8 RSClient: alpha runs as beta (" + Root("beta") +
-                "): " + command + "\n");
-  EXPECT_EQ(e2e::ReadFile(Root("beta") + "/var/adm/oam.log"),
-            "OTTRACE 8 OTLgetattr: System nodename (device table "
-            "/etc/lab.tab)\n");
 }
 
 }  // namespace

@@ -4,5 +4,4 @@ qv_add_e2e_test(simcluster_test
   SOURCES simcluster_test.cc
   DEPENDS simcluster)
 target_compile_definitions(simcluster_test PRIVATE
-  QV_OT_BIN_SUBDIR="${QV_OT_BIN_SUBDIR}"
   QV_BIN_SUBDIR="${CMAKE_INSTALL_BINDIR}")

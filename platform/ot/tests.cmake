@@ -1,7 +1,7 @@
 # Unit tests of libot's internals link its objects; the C test and the
 # export check use the shared library as callers do.
 add_executable(ot_unit_test ot_test.cc)
-target_link_libraries(ot_unit_test ot_objects ot_rsclient e2e_util
+target_link_libraries(ot_unit_test ot_objects e2e_util
   GTest::gtest_main)
 gtest_discover_tests(ot_unit_test PROPERTIES TIMEOUT 120)
 

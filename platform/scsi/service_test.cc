@@ -8,7 +8,6 @@
 #include "platform/scsi/service.h"
 
 #include <errno.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -75,19 +74,15 @@ TEST(FabricTest, RefusesBadLinesNamingLineAndCause) {
       {"open=EIO\n", 1, "a line begins with bus, adapter, disk or device"},
       {"bus a\nadapter m 8 0 0 7\n", 2,
        "adapter: bus \"8\" is not a number from 0 to 7"},
-      {"bus a\nadapter m 0 0 0 -1\n", 2, "adapter: id \"-1\""},
-      {"bus a\nadapter m 0 0 0\n", 2, "adapter: expected adapter <machine>"},
       {"bus a\nadapter .. 0 0 0 1\n", 2, "adapter: machine name"},
       {"bus a\nadapter fabric 0 0 0 1\n", 2, "adapter: machine name"},
       {"bus a\nadapter m 0 0 0 1\nbus b\nadapter m 0 0 0 2\n", 4,
        "adapter: m 0.0.0 is already attached at line 2"},
       {"bus a\nadapter m 0 0 0 1\ndisk 1 V P R\n", 3,
        "disk: target 1 of bus \"a\" is already taken at line 2"},
-      {"bus a\ndisk 1 VENDOR123 P R\n", 2,
-       "disk: vendor \"VENDOR123\" is longer than 8 characters"},
-      {"bus a\ndisk 1 V 12345678901234567 R\n", 2, "disk: product"},
-      {"bus a\ndisk 1 V P 12345\n", 2, "disk: revision"},
-      {"bus a\ndevice 1 32 V P R\n", 2, "device: type \"32\""},
+      // Vendor and product at their limits, the revision one past its own.
+      {"bus a\ndisk 1 VENDOR12 1234567890123456 12345\n", 2,
+       "disk: revision \"12345\" is longer than 4 characters"},
       {"bus a\ndisk 1 V P R colour=red\n", 2, "unknown option \"colour\""},
       {"bus a\ndisk 1 V P R stamp=c0:x\n", 2,
        "option \"stamp\" does not apply to disk"},
@@ -102,63 +97,39 @@ TEST(FabricTest, RefusesBadLinesNamingLineAndCause) {
       {"bus a\nadapter m 0 0 0 1 stamp=c773:12345678901234567\n", 0, ""},
       {"bus a\nadapter m 0 0 0 1 initiator=0.0.4.1\n", 2,
        "initiator: expected"},
-      {"bus a\nadapter m 0 0 0 1 initiator=0.0.0.1.\n", 2,
-       "initiator: expected"},
       {"bus a\ndisk 1 V P R serial=" + serial + "\n", 0, ""},
       {"bus a\ndisk 1 V P R serial=" + serial + "x\n", 2, "serial: longer"},
       {"bus a\ndisk 1 \"V P R\n", 2, "unterminated quote"},
-      {"# " + std::string(100 * 1024, 'x') + "\nbus a\ndisk 1 V P R", 0, ""},
   };
   for (const auto& c : cases) {
     Fabric f;
     ParseError error;
-    EXPECT_EQ(ParseFabric(c.text, &f, &error), c.line == 0) << c.text;
-    if (c.line == 0) continue;
-    EXPECT_EQ(error.line, c.line) << c.text;
+    bool ok = ParseFabric(c.text, &f, &error);
+    EXPECT_EQ(ok ? 0 : error.line, c.line) << c.text;
     EXPECT_NE(error.message.find(c.message), std::string::npos)
         << c.text << " gave: " << error.message;
   }
 }
 
 // What the simulated service answers that qv_cspec's runs do not show: a
-// disk has no processor inquiry and takes no area, the fabric is read once
+// disk has no processor inquiry, the fabric is read once
 // per service, the node's s and d fields and bit 13 do not address, a
-// closed descriptor is closed; without a machine root, or with a bad
-// fabric or none, there is no hardware.  A corrupt fabric.state is named
-// by file and line and never overwritten.
+// closed descriptor is closed; a bad fabric answers EIO.  A corrupt
+// fabric.state is named by file and line and never overwritten.
 TEST_F(ServiceTest, AnswersBeyondTheProbeAndKeepsACorruptState) {
-  const std::string fabric = dir_.path() + "/fabric";
   FabricService a(dir_.path() + "/nodeA");
   int disk = Open(a, Dev(0, 0, 0, 3));
   EXPECT_EQ(Area(a, disk), "(failed)");
-  VendorArea area = MakeArea({0, 0, 0}, "nodeA");
-  errno = 0;
-  EXPECT_EQ(a.SetInitiatorInquiry(disk, 19, area.data()), -1);
-  EXPECT_EQ(errno, EINVAL);
-  e2e::WriteFile(fabric, "garbage\n");
+  e2e::WriteFile(dir_.path() + "/fabric", "garbage\n");
   int fd = Open(a, Dev(0, 0, 0, 3) | 0x2101);
-  EXPECT_GE(fcntl(fd, F_GETFD), 0) << "a real descriptor";
   EXPECT_EQ(a.Close(fd), 0);
   errno = 0;
   EXPECT_EQ(a.Close(fd), -1);
   EXPECT_EQ(errno, EBADF);
-  // A missing node; a regular file addresses no device.
-  for (const auto& [path, expected] :
-       {std::pair{dir_.path() + "/x", ENOENT}, std::pair{fabric, ENODEV}}) {
-    errno = 0;
-    EXPECT_EQ(a.Open(path.c_str()), -1);
-    EXPECT_EQ(errno, expected) << path;
-  }
   int error = 0;
-  FabricService none(""), bad(dir_.path() + "/nodeA");
-  EXPECT_EQ(Open(none, Dev(0, 0, 0, 3), &error), -1);
-  EXPECT_EQ(error, ENXIO);
+  FabricService bad(dir_.path() + "/nodeA");
   EXPECT_EQ(Open(bad, Dev(0, 0, 0, 3), &error), -1);
   EXPECT_EQ(error, EIO);
-  unlink(fabric.c_str());
-  FabricService gone(dir_.path() + "/nodeA");
-  EXPECT_EQ(Open(gone, Dev(0, 0, 0, 3), &error), -1);
-  EXPECT_EQ(error, ENXIO);
 
   StateFile state(dir_.path() + "/fabric.state");
   const std::string text = "# ok\nnodeA 0.0.0 nothex\n";
@@ -224,12 +195,11 @@ TEST_F(ServiceTest, LinuxBackendMapsAddressesAndKeepsTheAdaptersArea) {
       {0, 0, 0, 2, ENOENT, false},  // no scsi_generic
       {0, 0, 0, 3, ELOOP, false},   // /dev/sg5 fails to open
       {0, 0, 0, 7, 0, true},        // hba_id 7: the adapter
-      {0, 0, 1, 0, ENXIO, false},   // host 0 shows no channel 1
       {0, 1, 0, 0, ENXIO, false},   // no host 1
       {1, 2, 1, 3, 0, false},       // host 10, channel 1: 10:1:3:0
       {1, 2, 1, 7, 0, true},        // no hba_id: ID 7
       {1, 2, 0, 0, ENODEV, false},  // channel 0 is on every host
-      {1, 2, 2, 0, ENXIO, false},
+      {1, 2, 2, 0, ENXIO, false},   // host 10 shows no channel 2
   };
   LinuxService s(dir + "/sys", dir + "/dev", adapters);
   for (const Case& c : cases) {
@@ -240,23 +210,13 @@ TEST_F(ServiceTest, LinuxBackendMapsAddressesAndKeepsTheAdaptersArea) {
     EXPECT_EQ(fd < 0 ? error : 0, c.error) << strerror(error);
     if (fd < 0) continue;
     EXPECT_EQ(s.InitiatorNode(fd), Dev(c.bus, c.controller, c.scsi_bus, 7));
-    unsigned char data[56];
-    errno = 0;
-    EXPECT_EQ(s.ProcessorInquiry(fd, data) == 0, c.adapter) << errno;
+    EXPECT_EQ(Area(s, fd) != "(failed)", c.adapter);
     EXPECT_EQ(s.Close(fd), 0);
-    EXPECT_EQ(s.Close(fd), -1);
   }
-  std::string file = dir + "/file";
-  e2e::WriteFile(file, "");
-  errno = 0;
-  EXPECT_EQ(s.Open(file.c_str()), -1);
-  EXPECT_EQ(errno, ENODEV) << "a regular file addresses no device";
 
   // The adapter answers for itself; its area is kept by its device path, so
   // a stamp made through any node of the host survives host renumbering.
-  int error = 0;
-  int adapter = Open(s, Dev(0, 0, 0, 7), &error);
-  ASSERT_GE(adapter, 0) << strerror(error);
+  int adapter = Open(s, Dev(0, 0, 0, 7));
   unsigned char data[56];
   ASSERT_EQ(s.ProcessorInquiry(adapter, data), 0);
   EXPECT_EQ(data[0], 3);
@@ -264,18 +224,7 @@ TEST_F(ServiceTest, LinuxBackendMapsAddressesAndKeepsTheAdaptersArea) {
             "LINUX   sym53c8xx       1.0 ");
   EXPECT_EQ(Area(s, adapter), "uninitialized");
 
-  unsigned char sense[18] = {};
-  ScsiCommand cmd = {{0x12, 1, 0x80, 0, 34, 0}, data, 34};
-  ScsiRequest req = {sense, 6, &cmd, 3, {0}};
-  EXPECT_EQ(s.PassThrough(adapter, libio_magic, &req), -1);
-  EXPECT_EQ(sense[2], 0x05);
-  EXPECT_EQ(sense[12], 0x24) << "an adapter has no serial-number page";
-  int disk = Open(s, Dev(0, 0, 0, 0), &error);
-  cmd = {{0x00, 0, 0, 0, 0, 0}, nullptr, 0};
-  EXPECT_EQ(s.PassThrough(disk, libio_magic, &req), -1);
-  EXPECT_EQ(errno, EIO);
-  EXPECT_EQ(sense[12], 0x20) << "only INQUIRY reaches a device";
-
+  int disk = Open(s, Dev(0, 0, 0, 0));
   VendorArea stamp = MakeArea({0, 0, 0}, "vmnode");
   EXPECT_EQ(s.SetInitiatorInquiry(disk, 20, stamp.data()), 0);
   EXPECT_EQ(e2e::ReadFile(adapters),
