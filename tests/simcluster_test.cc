@@ -38,8 +38,7 @@ class SimclusterTest : public testing::Test {
 
 // Node names, mdevice, the product's directories, the linked commands
 // and OTinit's System object show in every other end-to-end test, and the
-// state file's areas in simcluster show; tmp/ is for everyone, and an
-// existing empty directory is fine too.
+// state file's areas in simcluster show; tmp/ is for everyone.
 TEST_F(SimclusterTest, CreateLaysOutARootForEveryMachineAndShowReadsIt) {
   e2e::RunResult r = cluster_.Create(kFabric);
   EXPECT_EQ(std::to_string(r.status) + r.out + r.err, "0");
@@ -50,10 +49,6 @@ TEST_F(SimclusterTest, CreateLaysOutARootForEveryMachineAndShowReadsIt) {
   struct stat st;
   ASSERT_EQ(stat((cluster_.Root("nodeB") + "/tmp").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode, S_IFDIR | 01777u);
-  const std::string empty = tmp_.path() + "/empty";
-  mkdir(empty.c_str(), 0755);
-  EXPECT_EQ(e2e::Run({Simcluster(), "create", fabric_, empty}).status, 0);
-  EXPECT_TRUE(e2e::Exists(empty + "/nodeB/etc/nodename"));
 
   // show decodes areas as the machines read them (the areas the fabric
   // presets show in qv_cspec's runs).  Areas in the state file's own form:
