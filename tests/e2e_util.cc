@@ -229,10 +229,6 @@ std::string Port(int i) {
   return "0 " + std::to_string(i / 4) + " " + std::to_string(i % 4);
 }
 
-std::string Adapter(int i) {
-  return (i < 4 ? "" : std::to_string(i / 4)) + std::to_string(i % 4);
-}
-
 std::string InfoLine(const std::string& adapter, int target,
                      const std::string& vendor, const std::string& product,
                      const std::string& revision, const std::string& serial) {

@@ -162,10 +162,9 @@ class Running {
   FILE* out_ = nullptr;
 };
 
-// Port i of a machine as a fabric line writes it, and as node names
-// write it: bus 0, controller i / 4, SCSI bus i % 4 (i < 32).
+// Port i of a machine as a fabric line writes it: bus 0, controller
+// i / 4, SCSI bus i % 4 (i < 32).
 std::string Port(int i);
-std::string Adapter(int i);
 
 // The device_info line of a disk: its bus's adapter, its target and its
 // INQUIRY fields as given (padded here), separated by Control-A.
