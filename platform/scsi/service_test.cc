@@ -60,7 +60,7 @@ class ServiceTest : public testing::Test {
 // is accepted.
 TEST(FabricTest, RefusesBadLinesNamingLineAndCause) {
   const std::string serial(kMaxSerialLength, 'x');
-  // NUL bytes: RobustFaultsTest.FabricGoneBadLeavesTheMachineWithoutHardware.
+  // NUL bytes: RobustFaultsTest.HostileFarNodeNameAndFabric.
   const struct {
     std::string text;
     int line;
