@@ -1,9 +1,10 @@
 // The SCSI stand-in over a simulated fabric: the fabric file's rules, what
 // the service answers beyond what qv_cspec's runs show, and a corrupt
 // fabric.state never overwritten; then the Linux backend over a fake
-// sysfs.  Which node opens with which errno, as the probe meets them, and
-// writers of fabric.state at once are shown by qv_cspec's own end-to-end
-// and robustness tests.
+// sysfs.  Which node opens with which errno, as the probe meets them, is
+// shown by qv_cspec's own end-to-end and robustness tests.  (Two writers
+// of fabric.state at once are left untested: the lock serves only the
+// simulation.)
 
 #include "platform/scsi/service.h"
 
