@@ -178,6 +178,7 @@ TEST_F(LsE2eTest, WordsAndSizesAreCheckedBeforeAnythingRuns) {
       {{"aliases", "Containment=beta"}, word, "/x" + touch},
       // A registered node name is a word too.
       {{"aliases", "Containment=be;ta"}, word},
+      {{"put", "be;ta:disk1", "a=1"}, word},
   };
   // A net alias of 519 bytes goes out; one more is refused (every
   // operation splits its net alias in the one place).
@@ -209,6 +210,9 @@ TEST_F(LsE2eTest, WordsAndSizesAreCheckedBeforeAnythingRuns) {
                                         log.find(" 799 3: ") == log.rfind(" 799 3: ") &&
                                         r.status == 1))
         << log << r.status;
+    if (!row.refusal.empty()) {
+      EXPECT_EQ(r.out, row.args[0] == "put" ? "result -1\n" : "NULL\n");
+    }
   }
 }
 
