@@ -21,9 +21,20 @@
 namespace e2e {
 namespace {
 
-// Starts argv with standard input, output and error on fds, in the
-// environment options give and the signals in ignored ignored;
-// whatever the test's own caller ignores, the rest start at their defaults.
+// Waits for pid: its exit status, or 128 + the signal that killed it.
+int Reap(pid_t pid) {
+  int status = 0;
+  if (pid <= 0 || waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// The whole text of a temporary file, read through a fresh descriptor.
+std::string Rest(FILE* f) {
+  return ReadFile("/proc/self/fd/" + std::to_string(fileno(f)));
+}
+
+}  // namespace
+
 pid_t Start(std::vector<std::string> argv, const RunOptions& options,
             const int (&fds)[3], const std::vector<int>& ignored) {
   std::vector<char*> v;
@@ -41,19 +52,6 @@ pid_t Start(std::vector<std::string> argv, const RunOptions& options,
   _exit(127);
 }
 
-// Waits for pid: its exit status, or 128 + the signal that killed it.
-int Reap(pid_t pid) {
-  int status = 0;
-  if (pid <= 0 || waitpid(pid, &status, 0) != pid) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-// The whole text of a temporary file, read through a fresh descriptor.
-std::string Rest(FILE* f) {
-  return ReadFile("/proc/self/fd/" + std::to_string(fileno(f)));
-}
-
-}  // namespace
 
 ScopedTempDir::ScopedTempDir() {
   const char* base = getenv("TMPDIR");

@@ -61,6 +61,13 @@ struct RunOptions {
 // Path of a program staged in the build tree, e.g. Staged("sbin/qv_cspec").
 std::string Staged(const std::string& relative);
 
+// Starts argv[0] (a path) with standard input, output and error on fds, in
+// the environment options give (their input aside) and the signals in
+// ignored ignored; whatever the test's own caller ignores, the rest start at
+// their defaults.  The caller waits for the pid.
+pid_t Start(std::vector<std::string> argv, const RunOptions& options,
+            const int (&fds)[3], const std::vector<int>& ignored = {});
+
 // Runs argv[0] (a path) with the arguments, waits and captures both streams
 // (in files, so that no pipe fills up while it runs).
 RunResult Run(const std::vector<std::string>& argv,

@@ -77,18 +77,9 @@ class Stepper {
     signal(SIGPIPE, SIG_IGN);  // a stepper that died fails its steps
     int in[2], out[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) abort();
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(in[0], 0);
-      dup2(out[1], 1);
-      for (const auto& [k, v] : env)
-        v.empty() ? unsetenv(k.c_str()) : setenv(k.c_str(), v.c_str(), 1);
-      std::vector<char*> argv = {const_cast<char*>(LS_CALL), const_cast<char*>("-S")};
-      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      execv(LS_CALL, argv.data());
-      _exit(127);
-    }
+    std::vector<std::string> argv = {LS_CALL, "-S"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    pid_ = e2e::Start(argv, {env, ""}, {in[0], out[1], 2});
     close(in[0]);
     close(out[1]);
     to_ = fdopen(in[1], "w");
